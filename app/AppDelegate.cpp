@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppDelegate.h"
+
+#include "CaptureCoordinator.h"
+#include "CaptureHistory.h"
+#include "CaptureItem.h"
+#include "DesktopIconHider.h"
+#include "EditorWindowController.h"
+#include "FocusHandOff.h"
+#include "FocusService.h"
+#include "HotKeys.h"
+#include "ImageFiles.h"
+#include "PinWindow.h"
+#include "PreferenceStore.h"
+#include "QuickAccessManager.h"
+#include "ScreenRecorder.h"
+#include "Service.h"
+#include "Settings.h"
+#include "SettingsWindow.h"
+#include "SymbolIcons.h"
+#include "SystemLog.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int menuDispatchDelayMs = 200;
+constexpr int firstRunDelayMs = 500;
+
+QIcon idleIcon()
+{
+    // The tray icon is always Vantrel's own drawing, in the panel's text colour.
+    const QColor ink = QApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48})
+        icon.addPixmap(tintedSymbol(QStringLiteral("viewfinder"), size, ink));
+    return icon;
+}
+
+QIcon recordingIcon()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48})
+        icon.addPixmap(tintedSymbol(QStringLiteral("stop.circle.fill"), size, QColor(255, 59, 48)));
+    return icon;
+}
+
+QString imageFileFilter()
+{
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
+    return QObject::tr("Images (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent)
+    , m_menu(new QMenu)
+    , m_perform([](HotKeyAction action) { CaptureCoordinator::shared().perform(action); })
+{
+    connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_statusItem;
+    delete m_menu;
+}
+
+void AppDelegate::applicationDidFinishLaunching(const CommandLine& commandLine)
+{
+    // 3. The status item.
+    createStatusItem();
+    showIdleStatus();
+    m_statusItem->show();
+
+    // 4. Global shortcuts reach the coordinator without the menu's delay.
+    HotKeyManager& hotKeys = HotKeyManager::shared();
+    hotKeys.setHandler([this](HotKeyAction action) { m_perform(action); });
+    hotKeys.registerAll();
+
+    // 5. Desktop icons, now and whenever the setting is written.
+    Settings& settings = Settings::shared();
+    connect(&settings, &Settings::hideDesktopIconsWritten, this,
+        [](bool hidden) { DesktopIconHider::shared().apply(hidden); });
+    DesktopIconHider::shared().apply(settings.hideDesktopIcons());
+
+    // 6. The capture history loads its list.
+    CaptureHistory::shared();
+
+    // 7–8. The recording bar preview replaces the rest of start-up.
+    if (commandLine.mode == CommandLine::Mode::previewRecordingBar) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            runRecordingBarPreview(screen);
+            return;
+        }
+    }
+
+    // 9. Screen access (always granted on X11; a portal backend may refuse).
+    if (CaptureAccess* access = Service<CaptureAccess>::find(); access && !access->preflight())
+        access->request();
+
+    // 10–11. The first-run window, offered exactly once: the flag is written before it shows.
+    PreferenceStore& store = Service<PreferenceStore>::get();
+    if (!store.typed<bool>(QStringLiteral("didOnboard")).value_or(false)) {
+        store.setValue(QStringLiteral("didOnboard"), true);
+        QTimer::singleShot(firstRunDelayMs, this, [] { FirstRunWindow::showWindow(); });
+    }
+
+    if (!commandLine.files.isEmpty())
+        openFiles(commandLine.files);
+}
+
+void AppDelegate::createStatusItem()
+{
+    m_statusItem = new QSystemTrayIcon;
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) { onStatusItemActivated(reason); });
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        systemLog(QStringLiteral("Vantrel: no system tray found; the status menu is hidden, shortcuts still work"));
+}
+
+void AppDelegate::onStatusItemActivated(int reason)
+{
+    if (m_recording) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+            stopRecording();
+        return;
+    }
+    // A plain click opens the menu, as the right button does.
+    if (reason == QSystemTrayIcon::Trigger)
+        m_menu->popup(QCursor::pos());
+}
+
+bool AppDelegate::applicationShouldHandleReopen()
+{
+    if (FocusHandOff::shared().reopenSuppressed())
+        return false;
+    openSettings();
+    return true;
+}
+
+void AppDelegate::openFiles(const QList<QUrl>& files)
+{
+    for (const QUrl& url : files) {
+        const auto opened = loadImageFile(url.toLocalFile());
+        if (!opened)
+            continue;
+        EditorWindowController::open(CaptureItem::fromImage(opened->image, opened->scale, CaptureKind::screenshot));
+    }
+}
+
+QString AppDelegate::menuShortcutText(const KeyCombo& combo)
+{
+    QString text;
+    if (combo.modifiers & KeyCombo::control)
+        text += QStringLiteral("Ctrl+");
+    if (combo.modifiers & KeyCombo::option)
+        text += QStringLiteral("Alt+");
+    if (combo.modifiers & KeyCombo::shift)
+        text += QStringLiteral("Shift+");
+    if (combo.modifiers & KeyCombo::command)
+        text += QStringLiteral("Super+");
+    return text + keyName(combo.keyCode);
+}
+
+void AppDelegate::menuNeedsUpdate()
+{
+    m_menu->clear();
+    const Settings& settings = Settings::shared();
+    const HotKeyMap& hotKeys = settings.hotKeys();
+
+    auto addCapture = [&](HotKeyAction action, const char* symbol) {
+        QString text = title(action);
+        if (const auto entry = hotKeys.find(rawValue(action)); entry != hotKeys.end())
+            text += QLatin1Char('\t') + menuShortcutText(entry->second);
+        QAction* item = m_menu->addAction(symbolIcon(QString::fromLatin1(symbol)), text);
+        item->setData(rawValue(action));
+        connect(item, &QAction::triggered, this, [this, item] { menuAction(item->data()); });
+    };
+    auto addCommand = [&](const QString& text, const char* symbol, void (AppDelegate::*slot)()) {
+        QAction* item = m_menu->addAction(symbol ? symbolIcon(QString::fromLatin1(symbol)) : QIcon(), text);
+        connect(item, &QAction::triggered, this, slot);
+        return item;
+    };
+
+    addCapture(HotKeyAction::allInOne, "square.grid.2x2");
+    m_menu->addSeparator();
+    addCapture(HotKeyAction::captureArea, "rectangle.dashed");
+    addCapture(HotKeyAction::capturePreviousArea, "arrow.counterclockwise.circle");
+    addCapture(HotKeyAction::captureFullscreen, "display");
+    addCapture(HotKeyAction::captureWindow, "macwindow");
+    addCapture(HotKeyAction::selfTimer, "timer");
+    addCapture(HotKeyAction::scrollingCapture, "arrow.up.and.down.text.horizontal");
+    addCapture(HotKeyAction::captureText, "text.viewfinder");
+    m_menu->addSeparator();
+    addCapture(HotKeyAction::recordScreen, "record.circle");
+    m_menu->addSeparator();
+    addCommand(QStringLiteral("Open Image in Editor…"), "pencil.and.outline", &AppDelegate::openImage);
+    addCapture(HotKeyAction::pinFromClipboard, "pin");
+    addCapture(HotKeyAction::openHistory, "clock.arrow.circlepath");
+    QAction* restore
+        = addCommand(QStringLiteral("Restore Recently Closed"), "arrow.uturn.backward", &AppDelegate::restoreOverlay);
+    restore->setEnabled(QuickAccessManager::shared().lastClosed() != nullptr);
+    if (PinWindow::anyLocked())
+        addCommand(QStringLiteral("Unlock Pinned Screenshots"), "lock.open", &AppDelegate::unlockPins);
+    if (PinWindow::pinCount() > 0)
+        addCommand(QStringLiteral("Close All Pins"), nullptr, &AppDelegate::closePins);
+    m_menu->addSeparator();
+    QAction* desktopIcons = addCommand(QStringLiteral("Hide Desktop Icons"), nullptr, &AppDelegate::toggleDesktopIcons);
+    desktopIcons->setCheckable(true);
+    desktopIcons->setChecked(settings.hideDesktopIcons());
+    m_menu->addSeparator();
+    addCommand(QStringLiteral("Settings…"), nullptr, &AppDelegate::openSettings)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction* quit = m_menu->addAction(QStringLiteral("Quit Vantrel"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void AppDelegate::menuAction(const QVariant& representedObject)
+{
+    if (representedObject.typeId() != QMetaType::QString)
+        return;
+    const auto action = hotKeyActionFromRaw(representedObject.toString());
+    if (!action)
+        return;
+    // The menu closes first, so the capture never shows it.
+    QTimer::singleShot(menuDispatchDelayMs, this, [this, action] { m_perform(*action); });
+}
+
+void AppDelegate::openImage()
+{
+    const QList<QUrl> files = QFileDialog::getOpenFileUrls(nullptr, QStringLiteral("Open Image in Editor"), QUrl(),
+        imageFileFilter(), nullptr, QFileDialog::Options(), {QStringLiteral("file")});
+    if (!files.isEmpty())
+        openFiles(files);
+}
+
+void AppDelegate::restoreOverlay()
+{
+    QuickAccessManager::shared().restore();
+}
+
+void AppDelegate::unlockPins()
+{
+    PinWindow::unlockPins();
+}
+
+void AppDelegate::closePins()
+{
+    PinWindow::closePins();
+}
+
+void AppDelegate::toggleDesktopIcons()
+{
+    Settings& settings = Settings::shared();
+    settings.setHideDesktopIcons(!settings.hideDesktopIcons());
+}
+
+void AppDelegate::openSettings()
+{
+    SettingsWindow::showWindow();
+}
+
+void AppDelegate::stopRecording()
+{
+    ScreenRecorder::shared().stop();
+}
+
+QString AppDelegate::recordingTitle(double elapsedSeconds)
+{
+    const long long whole = elapsedSeconds > 0 ? static_cast<long long>(std::trunc(elapsedSeconds)) : 0;
+    const long long minutes = whole / 60;
+    return QString::asprintf(" %lld:%02lld", minutes, whole - 60 * minutes);
+}
+
+void AppDelegate::showRecordingStatus(double elapsedSeconds)
+{
+    m_recording = true;
+    m_statusTitle = recordingTitle(elapsedSeconds);
+    if (m_statusItem) {
+        m_statusItem->setIcon(recordingIcon());
+        m_statusItem->setToolTip(QStringLiteral("Stop recording") + m_statusTitle);
+        m_statusItem->setContextMenu(nullptr);
+    }
+}
+
+void AppDelegate::showIdleStatus()
+{
+    m_recording = false;
+    m_statusTitle.clear();
+    if (m_statusItem) {
+        m_statusItem->setIcon(idleIcon());
+        m_statusItem->setToolTip(QStringLiteral("Vantrel"));
+        m_statusItem->setContextMenu(m_menu);
+    }
+}
+
+} // namespace vantrel

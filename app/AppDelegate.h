@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "CommandLine.h"
+#include "KeyCombo.h"
+#include "SettingsTypes.h"
+
+#include <QList>
+#include <QObject>
+#include <QUrl>
+
+#include <functional>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace vantrel {
+
+// The tray-resident shell: the status icon and its menu, files opened with Vantrel, reopen
+// requests, and the start-up sequence. It lives for the whole process.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    using Perform = std::function<void(HotKeyAction)>;
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Start-up after the application object exists: tray, shortcuts, desktop icons, history,
+    // the recording bar preview or the permission check and the first-run window.
+    void applicationDidFinishLaunching(const CommandLine& commandLine);
+
+    // A second launch without files. Answers whether it opened the settings window.
+    bool applicationShouldHandleReopen();
+    // Each readable image opens in its own editor; unreadable files are skipped.
+    void openFiles(const QList<QUrl>& files);
+
+    // Rebuilds the status menu from the settings, the thumbnails and the pins.
+    void menuNeedsUpdate();
+    // A capture item: performs its action 0.2 s later; anything else is ignored.
+    void menuAction(const QVariant& representedObject);
+    void openImage();
+    void restoreOverlay();
+    void unlockPins();
+    void closePins();
+    void toggleDesktopIcons();
+    void openSettings();
+    void stopRecording();
+
+    // The tray turns into a red stop button with the running time, and back.
+    void showRecordingStatus(double elapsedSeconds);
+    void showIdleStatus();
+    bool isRecordingStatus() const { return m_recording; }
+    QString statusTitle() const { return m_statusTitle; }
+
+    QMenu* menu() const { return m_menu; }
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+
+    // Where actions go; the capture coordinator unless a test says otherwise.
+    void setPerform(Perform perform) { m_perform = std::move(perform); }
+
+    // " %d:%02d" of the whole seconds; minutes are not wrapped into hours.
+    static QString recordingTitle(double elapsedSeconds);
+    // A shortcut as Linux menus print it, e.g. "Shift+Super+S".
+    static QString menuShortcutText(const KeyCombo& combo);
+
+private:
+    void createStatusItem();
+    void onStatusItemActivated(int reason);
+
+    QMenu* m_menu;
+    QSystemTrayIcon* m_statusItem = nullptr;
+    Perform m_perform;
+    bool m_recording = false;
+    QString m_statusTitle;
+};
+
+} // namespace vantrel

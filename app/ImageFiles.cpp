@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ImageFiles.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+std::optional<double> pngResolution(const QByteArray& head)
+{
+    // Signature, then chunks of {length, type, data, crc}; pHYs comes before the image data.
+    qsizetype pos = 8;
+    while (pos + 8 <= head.size()) {
+        const quint32 length = qFromBigEndian<quint32>(head.constData() + pos);
+        const QByteArray type = head.mid(pos + 4, 4);
+        if (type == "IDAT" || type == "IEND")
+            break;
+        if (type == "pHYs" && length == 9 && pos + 8 + 9 <= head.size()) {
+            const quint32 perMetre = qFromBigEndian<quint32>(head.constData() + pos + 8);
+            const quint8 unit = static_cast<quint8>(head.at(pos + 16));
+            if (unit != 1 || perMetre == 0)
+                return std::nullopt;
+            // pHYs stores whole pixels per metre; round back to the dpi it was written from.
+            return std::round(perMetre * 0.0254);
+        }
+        pos += 12 + qsizetype(length);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> jfifResolution(const QByteArray& head)
+{
+    // SOI, then an APP0 segment "JFIF\0" with version, units and densities.
+    if (head.size() < 18 || static_cast<quint8>(head.at(2)) != 0xFF || static_cast<quint8>(head.at(3)) != 0xE0
+        || head.mid(6, 5) != QByteArray("JFIF\0", 5))
+        return std::nullopt;
+    const quint8 units = static_cast<quint8>(head.at(13));
+    const quint16 x = qFromBigEndian<quint16>(head.constData() + 14);
+    if (x == 0)
+        return std::nullopt;
+    if (units == 1)
+        return double(x);
+    if (units == 2)
+        return x * 2.54;
+    return std::nullopt;
+}
+
+} // namespace
+
+double imageScale(int pixelWidth, double pointWidth)
+{
+    return pixelWidth / (pointWidth <= 1.0 ? 1.0 : pointWidth);
+}
+
+std::optional<double> declaredResolution(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.read(64 * 1024);
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return pngResolution(head);
+    if (head.startsWith("\xFF\xD8"))
+        return jfifResolution(head);
+    return std::nullopt;
+}
+
+std::optional<OpenedImage> loadImageFile(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    const double dpi = declaredResolution(path).value_or(72.0);
+    const double scale = imageScale(image.width(), image.width() * 72.0 / dpi);
+    return OpenedImage {std::move(image), scale};
+}
+
+} // namespace vantrel

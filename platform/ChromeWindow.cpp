@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChromeWindow.h"
+
+#include "x11/X11Connection.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <cstdlib>
+
+namespace vantrel {
+
+void markAsChrome(QWidget* window)
+{
+    window->setProperty(chromeIdentifier, true);
+    window->setWindowRole(QString::fromLatin1(chromeIdentifier));
+}
+
+bool isChrome(const QWidget* window)
+{
+    return window && window->property(chromeIdentifier).toBool();
+}
+
+QList<QWidget*> chromeWindows()
+{
+    QList<QWidget*> result;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && isChrome(widget))
+            result.append(widget);
+    }
+    return result;
+}
+
+bool desktopIsCompositing()
+{
+    xcb_connection_t* c = x11::connection();
+    if (!c)
+        return true; // offscreen: nothing to shape
+    const xcb_atom_t selection = x11::atom("_NET_WM_CM_S0");
+    xcb_get_selection_owner_reply_t* reply
+        = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
+
+} // namespace vantrel

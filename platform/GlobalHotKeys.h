@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+#include <optional>
+
+namespace vantrel {
+
+// The desktop's system-wide shortcut service. Key codes are the stored virtual key codes,
+// modifiers the stored bits (command 256, shift 512, option 2048, control 4096).
+class GlobalHotKeys
+{
+public:
+    using Reference = quint64;
+    using PressHandler = std::function<void(quint32 identifier)>;
+
+    virtual ~GlobalHotKeys() = default;
+    // A reference on success; none when the desktop refuses the combination.
+    virtual std::optional<Reference> registerHotKey(quint32 keyCode, quint32 modifiers, quint32 identifier) = 0;
+    virtual void unregisterHotKey(Reference reference) = 0;
+    // Called on the main thread with the identifier of each registered shortcut pressed.
+    virtual void setPressHandler(PressHandler handler) = 0;
+};
+
+} // namespace vantrel

@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SymbolIcons.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QStringList>
+
+#include <functional>
+
+namespace vantrel {
+
+namespace {
+
+// Symbol name → freedesktop icon names, best first. Names from the icon naming
+// specification come first; widely shipped extras (Adwaita, Breeze) follow.
+const QHash<QString, QStringList>& themeTable()
+{
+    static const QHash<QString, QStringList> table = {
+        {QStringLiteral("square.grid.2x2"), {QStringLiteral("view-app-grid-symbolic"), QStringLiteral("view-grid")}},
+        {QStringLiteral("rectangle.dashed"),
+            {QStringLiteral("selection-mode-symbolic"), QStringLiteral("select-rectangular"),
+                QStringLiteral("edit-select-all")}},
+        {QStringLiteral("arrow.counterclockwise.circle"),
+            {QStringLiteral("edit-redo-symbolic"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("display"), {QStringLiteral("video-display")}},
+        {QStringLiteral("macwindow"), {QStringLiteral("window"), QStringLiteral("preferences-system-windows")}},
+        {QStringLiteral("timer"), {QStringLiteral("timer-symbolic"), QStringLiteral("chronometer")}},
+        {QStringLiteral("arrow.up.and.down.text.horizontal"), {QStringLiteral("view-sort"), QStringLiteral("go-down")}},
+        {QStringLiteral("text.viewfinder"), {QStringLiteral("insert-text"), QStringLiteral("format-text-bold")}},
+        {QStringLiteral("record.circle"), {QStringLiteral("media-record")}},
+        {QStringLiteral("pencil.and.outline"),
+            {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor")}},
+        {QStringLiteral("pin"), {QStringLiteral("pin"), QStringLiteral("window-pin"), QStringLiteral("view-pin")}},
+        {QStringLiteral("pin.fill"), {QStringLiteral("pin"), QStringLiteral("window-pin")}},
+        {QStringLiteral("clock.arrow.circlepath"), {QStringLiteral("document-open-recent")}},
+        {QStringLiteral("arrow.uturn.backward"), {QStringLiteral("edit-undo")}},
+        {QStringLiteral("arrow.uturn.forward"), {QStringLiteral("edit-redo")}},
+        {QStringLiteral("lock.open"), {QStringLiteral("changes-allow"), QStringLiteral("object-unlocked")}},
+        {QStringLiteral("lock.fill"), {QStringLiteral("changes-prevent"), QStringLiteral("object-locked")}},
+        {QStringLiteral("checkmark.circle.fill"), {QStringLiteral("emblem-ok-symbolic"), QStringLiteral("dialog-ok")}},
+        {QStringLiteral("arrow.down.circle.fill"), {QStringLiteral("document-save")}},
+        {QStringLiteral("exclamationmark.triangle.fill"), {QStringLiteral("dialog-warning")}},
+        {QStringLiteral("exclamationmark.circle.fill"), {QStringLiteral("dialog-error")}},
+        {QStringLiteral("doc.on.clipboard"), {QStringLiteral("edit-paste")}},
+        {QStringLiteral("doc.on.doc"), {QStringLiteral("edit-copy")}},
+        {QStringLiteral("text.magnifyingglass"), {QStringLiteral("edit-find")}},
+        {QStringLiteral("qrcode"), {QStringLiteral("qrcode"), QStringLiteral("view-barcode-qr")}},
+        {QStringLiteral("hourglass"), {QStringLiteral("hourglass"), QStringLiteral("chronometer")}},
+        {QStringLiteral("keyboard"), {QStringLiteral("input-keyboard")}},
+        {QStringLiteral("stop.circle.fill"), {QStringLiteral("media-playback-stop")}},
+        {QStringLiteral("stop.fill"), {QStringLiteral("media-playback-stop")}},
+        {QStringLiteral("play.fill"), {QStringLiteral("media-playback-start")}},
+        {QStringLiteral("square.and.arrow.up"), {QStringLiteral("document-share"), QStringLiteral("emblem-shared")}},
+        {QStringLiteral("square.and.arrow.down"), {QStringLiteral("document-save")}},
+        {QStringLiteral("trash"), {QStringLiteral("user-trash"), QStringLiteral("edit-delete")}},
+        {QStringLiteral("xmark"), {QStringLiteral("window-close")}},
+        {QStringLiteral("rotate.right"), {QStringLiteral("object-rotate-right")}},
+        {QStringLiteral("photo.artframe"), {QStringLiteral("image-x-generic")}},
+        {QStringLiteral("photo.stack"), {QStringLiteral("image-x-generic")}},
+        {QStringLiteral("viewfinder"), {}},
+    };
+    return table;
+}
+
+using Painter = std::function<void(QPainter&, const QRectF&)>;
+
+// Vantrel's own drawings for the symbols that must never be missing. They are drawn in black
+// on transparent, like template images, and tinted by the caller.
+const QHash<QString, Painter>& drawnTable()
+{
+    static const QHash<QString, Painter> table = {
+        {QStringLiteral("viewfinder"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPen pen(Qt::black, w * 0.09, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+                p.setPen(pen);
+                const QRectF box = r.adjusted(w * 0.12, w * 0.12, -w * 0.12, -w * 0.12);
+                const qreal arm = w * 0.24;
+                const QPointF corners[4] = {box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()};
+                const QPointF dirs[4] = {{1, 1}, {-1, 1}, {-1, -1}, {1, -1}};
+                for (int i = 0; i < 4; ++i) {
+                    p.drawLine(corners[i], corners[i] + QPointF(dirs[i].x() * arm, 0));
+                    p.drawLine(corners[i], corners[i] + QPointF(0, dirs[i].y() * arm));
+                }
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawEllipse(r.center(), w * 0.08, w * 0.08);
+            }},
+        {QStringLiteral("checkmark.circle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath circle;
+                circle.addEllipse(r.adjusted(w * 0.06, w * 0.06, -w * 0.06, -w * 0.06));
+                QPainterPath tick;
+                tick.moveTo(r.left() + w * 0.3, r.top() + w * 0.52);
+                tick.lineTo(r.left() + w * 0.44, r.top() + w * 0.66);
+                tick.lineTo(r.left() + w * 0.72, r.top() + w * 0.36);
+                QPainterPathStroker stroker;
+                stroker.setWidth(w * 0.1);
+                stroker.setCapStyle(Qt::RoundCap);
+                stroker.setJoinStyle(Qt::RoundJoin);
+                p.fillPath(circle.subtracted(stroker.createStroke(tick)), Qt::black);
+            }},
+        {QStringLiteral("exclamationmark.triangle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath triangle;
+                triangle.moveTo(r.center().x(), r.top() + w * 0.08);
+                triangle.lineTo(r.right() - w * 0.04, r.bottom() - w * 0.1);
+                triangle.lineTo(r.left() + w * 0.04, r.bottom() - w * 0.1);
+                triangle.closeSubpath();
+                QPainterPath mark;
+                mark.addRect(QRectF(r.center().x() - w * 0.05, r.top() + w * 0.35, w * 0.1, w * 0.28));
+                mark.addEllipse(QPointF(r.center().x(), r.top() + w * 0.74), w * 0.06, w * 0.06);
+                p.fillPath(triangle.subtracted(mark), Qt::black);
+            }},
+        {QStringLiteral("arrow.down.circle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath circle;
+                circle.addEllipse(r.adjusted(w * 0.06, w * 0.06, -w * 0.06, -w * 0.06));
+                QPainterPath arrow;
+                arrow.moveTo(r.center().x(), r.top() + w * 0.26);
+                arrow.lineTo(r.center().x(), r.top() + w * 0.72);
+                arrow.moveTo(r.left() + w * 0.32, r.top() + w * 0.54);
+                arrow.lineTo(r.center().x(), r.top() + w * 0.72);
+                arrow.lineTo(r.right() - w * 0.32, r.top() + w * 0.54);
+                QPainterPathStroker stroker;
+                stroker.setWidth(w * 0.1);
+                stroker.setCapStyle(Qt::RoundCap);
+                stroker.setJoinStyle(Qt::RoundJoin);
+                p.fillPath(circle.subtracted(stroker.createStroke(arrow)), Qt::black);
+            }},
+        {QStringLiteral("stop.circle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath circle;
+                circle.addEllipse(r.adjusted(w * 0.06, w * 0.06, -w * 0.06, -w * 0.06));
+                QPainterPath square;
+                square.addRoundedRect(QRectF(r.center().x() - w * 0.17, r.center().y() - w * 0.17, w * 0.34, w * 0.34),
+                    w * 0.04, w * 0.04);
+                p.fillPath(circle.subtracted(square), Qt::black);
+            }},
+        {QStringLiteral("record.circle"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.08));
+                p.setBrush(Qt::NoBrush);
+                p.drawEllipse(r.adjusted(w * 0.1, w * 0.1, -w * 0.1, -w * 0.1));
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawEllipse(r.center(), w * 0.2, w * 0.2);
+            }},
+        {QStringLiteral("lock.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.1));
+                p.setBrush(Qt::NoBrush);
+                p.drawArc(QRectF(r.left() + w * 0.3, r.top() + w * 0.1, w * 0.4, w * 0.5), 0, 180 * 16);
+                p.drawLine(
+                    QPointF(r.left() + w * 0.3, r.top() + w * 0.35), QPointF(r.left() + w * 0.3, r.top() + w * 0.45));
+                p.drawLine(
+                    QPointF(r.right() - w * 0.3, r.top() + w * 0.35), QPointF(r.right() - w * 0.3, r.top() + w * 0.45));
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(
+                    QRectF(r.left() + w * 0.2, r.top() + w * 0.45, w * 0.6, w * 0.45), w * 0.06, w * 0.06);
+            }},
+        {QStringLiteral("hourglass"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath glass;
+                glass.moveTo(r.left() + w * 0.25, r.top() + w * 0.1);
+                glass.lineTo(r.right() - w * 0.25, r.top() + w * 0.1);
+                glass.lineTo(r.center().x() + w * 0.04, r.center().y());
+                glass.lineTo(r.right() - w * 0.25, r.bottom() - w * 0.1);
+                glass.lineTo(r.left() + w * 0.25, r.bottom() - w * 0.1);
+                glass.lineTo(r.center().x() - w * 0.04, r.center().y());
+                glass.closeSubpath();
+                p.fillPath(glass, Qt::black);
+            }},
+    };
+    return table;
+}
+
+QPixmap drawnPixmap(const Painter& draw, int size, qreal dpr)
+{
+    QPixmap pixmap(QSize(size, size) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p, QRectF(0, 0, size, size));
+    return pixmap;
+}
+
+} // namespace
+
+bool isKnownSymbol(const QString& name)
+{
+    return themeTable().contains(name) || drawnTable().contains(name);
+}
+
+QIcon symbolIcon(const QString& name)
+{
+    for (const QString& themeName : themeTable().value(name)) {
+        if (QIcon::hasThemeIcon(themeName))
+            return QIcon::fromTheme(themeName);
+    }
+    const auto drawn = drawnTable().constFind(name);
+    if (drawn == drawnTable().constEnd())
+        return {};
+    QIcon icon;
+    for (int size : {16, 22, 32, 48, 64})
+        icon.addPixmap(drawnPixmap(*drawn, size, 1.0));
+    icon.setIsMask(true);
+    return icon;
+}
+
+QPixmap tintedSymbol(const QString& name, int size, const QColor& color, qreal devicePixelRatio)
+{
+    QPixmap pixmap(QSize(size, size) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    const QIcon icon = symbolIcon(name);
+    if (icon.isNull())
+        return pixmap;
+    QPainter p(&pixmap);
+    icon.paint(&p, QRect(0, 0, size, size));
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(QRect(0, 0, size, size), color);
+    return pixmap;
+}
+
+} // namespace vantrel

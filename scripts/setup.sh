@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+# One entry point for people and CI on Debian 12:
+#   scripts/setup.sh run [vantrel arguments…]   install what is missing, build, start Vantrel
+#   scripts/setup.sh test                       install what is missing, build, run every test
+# Set BUILD_DIR to build elsewhere (default: build/ in the source tree).
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
+mode=${1:-}
+[ $# -gt 0 ] && shift
+
+packages=(
+    # toolchain
+    build-essential cmake ninja-build ccache pkg-config git
+    # Qt 6 and X11
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6-dev libgl-dev libvulkan-dev
+    libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-composite0-dev libxcb-randr0-dev libxcb-xinput-dev
+    libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-shape0-dev libxcb-xtest0-dev
+    libxcb-image0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
+    # media, recognition, sound
+    libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
+    libpulse-dev libtesseract-dev tesseract-ocr-eng libzxing-dev libgif-dev libimagequant-dev libpng-dev
+    zlib1g-dev libcanberra-dev
+    # runtime look
+    fonts-dejavu-core
+    # tests
+    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool xclip x11-utils x11-xserver-utils
+    x11-xkb-utils dbus dbus-x11 pulseaudio
+)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build_all() {
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake --build "$build" --parallel "$(nproc)"
+}
+
+case "$mode" in
+    run)
+        install_missing
+        build_all
+        exec "$build/app/vantrel" "$@"
+        ;;
+    test)
+        install_missing
+        build_all
+        cd "$build"
+        exec ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+        ;;
+    *)
+        echo "usage: scripts/setup.sh run|test" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "HotKeys.h"
+
+#include "KeyboardLayout.h"
+#include "Service.h"
+#include "Settings.h"
+#include "SystemLog.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include <array>
+#include <utility>
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::array<std::pair<quint32, const char16_t*>, 21> fixedNames = {{
+    {36, u"↩"},
+    {48, u"⇥"},
+    {49, u"Space"},
+    {51, u"⌫"},
+    {53, u"⎋"},
+    {123, u"←"},
+    {124, u"→"},
+    {125, u"↓"},
+    {126, u"↑"},
+    {122, u"F1"},
+    {120, u"F2"},
+    {99, u"F3"},
+    {118, u"F4"},
+    {96, u"F5"},
+    {97, u"F6"},
+    {98, u"F7"},
+    {100, u"F8"},
+    {101, u"F9"},
+    {109, u"F10"},
+    {103, u"F11"},
+    {111, u"F12"},
+}};
+
+QString fixedName(quint32 keyCode)
+{
+    for (const auto& [code, name] : fixedNames) {
+        if (code == keyCode)
+            return QString::fromUtf16(name);
+    }
+    return {};
+}
+
+} // namespace
+
+QString keyName(quint32 keyCode)
+{
+    const QString fixed = fixedName(keyCode);
+    if (!fixed.isEmpty())
+        return fixed;
+    KeyboardLayout* layout = Service<KeyboardLayout>::find();
+    const std::optional<QString> character = layout ? layout->character(keyCode) : std::nullopt;
+    if (!character)
+        return QStringLiteral("?");
+    return character->toUpper();
+}
+
+QString comboLabel(const KeyCombo& combo)
+{
+    QString label;
+    if (combo.modifiers & KeyCombo::control)
+        label += QStringLiteral("⌃");
+    if (combo.modifiers & KeyCombo::option)
+        label += QStringLiteral("⌥");
+    if (combo.modifiers & KeyCombo::shift)
+        label += QStringLiteral("⇧");
+    if (combo.modifiers & KeyCombo::command)
+        label += QStringLiteral("⌘");
+    return label + keyName(combo.keyCode);
+}
+
+HotKeyManager& HotKeyManager::shared()
+{
+    static HotKeyManager* instance = new HotKeyManager;
+    return *instance;
+}
+
+HotKeyManager::HotKeyManager(QObject* parent)
+    : QObject(parent)
+{
+    connect(&Settings::shared(), &Settings::hotKeysWritten, this, &HotKeyManager::registerAll);
+}
+
+HotKeyManager::~HotKeyManager()
+{
+    if (GlobalHotKeys* service = Service<GlobalHotKeys>::find()) {
+        for (GlobalHotKeys::Reference ref : m_refs)
+            service->unregisterHotKey(ref);
+    }
+}
+
+void HotKeyManager::registerAll()
+{
+    GlobalHotKeys* service = Service<GlobalHotKeys>::find();
+    if (!service)
+        return;
+    if (!m_installed) {
+        QPointer<HotKeyManager> self(this);
+        service->setPressHandler([self](quint32 identifier) {
+            if (self)
+                self->handlePress(identifier);
+        });
+        m_installed = true;
+    }
+    for (GlobalHotKeys::Reference ref : m_refs)
+        service->unregisterHotKey(ref);
+    m_refs.clear();
+    m_idToAction.clear();
+    if (m_suspended)
+        return;
+
+    const HotKeyMap& hotKeys = Settings::shared().hotKeys();
+    for (HotKeyAction action : allHotKeyActions) {
+        const auto entry = hotKeys.find(rawValue(action));
+        if (entry == hotKeys.end())
+            continue;
+        const quint32 number = static_cast<quint32>(position(action)) + 1;
+        const auto ref = service->registerHotKey(entry->second.keyCode, entry->second.modifiers, number);
+        if (ref) {
+            m_refs.push_back(*ref);
+            m_idToAction[number] = action;
+        } else {
+            systemLog(QStringLiteral("Vantrel: could not register hotkey ") + comboLabel(entry->second)
+                + QStringLiteral(" for ") + title(action));
+        }
+    }
+}
+
+void HotKeyManager::handlePress(quint32 identifier)
+{
+    const auto it = m_idToAction.find(identifier);
+    if (it == m_idToAction.end())
+        return;
+    const HotKeyAction action = it->second;
+    // Deferred to the next turn of the event loop, so the action never runs inside the
+    // desktop's event dispatch.
+    QMetaObject::invokeMethod(
+        this,
+        [this, action] {
+            if (m_handler)
+                m_handler(action);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace vantrel

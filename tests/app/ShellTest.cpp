@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppDelegate.h"
+#include "Fakes.h"
+#include "FocusHandOff.h"
+#include "PreferenceStore.h"
+#include "Service.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vantrel;
+
+namespace {
+
+class ShellTest : public ::testing::Test
+{
+protected:
+    MemoryPreferenceStore store;
+    ScopedService<PreferenceStore> storeSlot {&store};
+    Settings settings {store};
+    ScopedService<Settings> settingsSlot {&settings};
+    test::FakeKeyboardLayout layout;
+    ScopedService<KeyboardLayout> layoutSlot {&layout};
+    AppDelegate delegate;
+    std::vector<HotKeyAction> performed;
+
+    void SetUp() override
+    {
+        delegate.setPerform([this](HotKeyAction a) { performed.push_back(a); });
+    }
+
+    QStringList titles()
+    {
+        QStringList result;
+        for (QAction* a : delegate.menu()->actions())
+            result.append(a->isSeparator() ? QStringLiteral("---") : a->text());
+        return result;
+    }
+
+    QAction* item(const QString& prefix)
+    {
+        for (QAction* a : delegate.menu()->actions()) {
+            if (a->text().startsWith(prefix))
+                return a;
+        }
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(ShellTest, MenuListsEveryItemInOrderWithStoredShortcuts)
+{
+    settings.setHotKeys({{QStringLiteral("captureArea"), KeyCombo {1, 768}},
+        {QStringLiteral("captureFullscreen"), KeyCombo {96, 4096 | 2048}}});
+    delegate.menuNeedsUpdate();
+    const QStringList expected = {
+        QStringLiteral("All-In-One"),
+        QStringLiteral("---"),
+        QStringLiteral("Capture Area\tShift+Super+S"),
+        QStringLiteral("Capture Previous Area"),
+        QStringLiteral("Capture Fullscreen\tCtrl+Alt+F5"),
+        QStringLiteral("Capture Window"),
+        QStringLiteral("Self-Timer"),
+        QStringLiteral("Scrolling Capture"),
+        QStringLiteral("Capture Text (OCR)"),
+        QStringLiteral("---"),
+        QStringLiteral("Record Screen"),
+        QStringLiteral("---"),
+        QStringLiteral("Open Image in Editor…"),
+        QStringLiteral("Pin Image from Clipboard"),
+        QStringLiteral("Open Capture History"),
+        QStringLiteral("Restore Recently Closed"),
+        QStringLiteral("---"),
+        QStringLiteral("Hide Desktop Icons"),
+        QStringLiteral("---"),
+        QStringLiteral("Settings…"),
+        QStringLiteral("Quit Vantrel"),
+    };
+    EXPECT_EQ(titles(), expected);
+    EXPECT_EQ(item(QStringLiteral("Capture Area"))->data().toString(), QStringLiteral("captureArea"));
+    EXPECT_EQ(item(QStringLiteral("Pin Image"))->data().toString(), QStringLiteral("pinFromClipboard"));
+    // Nothing to restore and no pins: restore is there but disabled; the pin items are absent.
+    EXPECT_FALSE(item(QStringLiteral("Restore Recently Closed"))->isEnabled());
+}
+
+TEST_F(ShellTest, MenuShowsANewShortcutAtTheNextOpening)
+{
+    delegate.menuNeedsUpdate();
+    EXPECT_EQ(item(QStringLiteral("Capture Window"))->text(), QStringLiteral("Capture Window\tShift+Super+6"));
+    HotKeyMap moved = settings.hotKeys();
+    moved.erase(QStringLiteral("captureArea"));
+    moved[QStringLiteral("captureWindow")] = KeyCombo {1, 768};
+    settings.setHotKeys(moved);
+    delegate.menuNeedsUpdate();
+    EXPECT_EQ(item(QStringLiteral("Capture Window"))->text(), QStringLiteral("Capture Window\tShift+Super+S"));
+    EXPECT_EQ(item(QStringLiteral("Capture Area"))->text(), QStringLiteral("Capture Area"));
+}
+
+TEST_F(ShellTest, HideDesktopIconsCarriesACheckMarkAndToggles)
+{
+    delegate.menuNeedsUpdate();
+    QAction* icons = item(QStringLiteral("Hide Desktop Icons"));
+    EXPECT_FALSE(icons->isChecked());
+    icons->trigger();
+    EXPECT_TRUE(settings.hideDesktopIcons());
+    delegate.menuNeedsUpdate();
+    EXPECT_TRUE(item(QStringLiteral("Hide Desktop Icons"))->isChecked());
+}
+
+TEST_F(ShellTest, CaptureItemsPerformTheirActionAfterTheMenuCloses)
+{
+    delegate.menuNeedsUpdate();
+    QElapsedTimer clock;
+    clock.start();
+    item(QStringLiteral("Capture Fullscreen"))->trigger();
+    EXPECT_TRUE(performed.empty());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !performed.empty(); }, 2000));
+    EXPECT_GE(clock.elapsed(), 190);
+    EXPECT_EQ(performed, std::vector<HotKeyAction> {HotKeyAction::captureFullscreen});
+}
+
+TEST_F(ShellTest, UnknownRepresentedObjectsDoNothing)
+{
+    delegate.menuAction(QVariant(QStringLiteral("captureEverything")));
+    delegate.menuAction(QVariant(42));
+    delegate.menuAction(QVariant());
+    QTest::qWait(300);
+    EXPECT_TRUE(performed.empty());
+}
+
+TEST_F(ShellTest, RecordingTitleCountsWholeMinutesAndSeconds)
+{
+    const std::vector<std::pair<double, QString>> cases
+        = {{7, QStringLiteral(" 0:07")}, {59.9, QStringLiteral(" 0:59")}, {750, QStringLiteral(" 12:30")},
+            {3600, QStringLiteral(" 60:00")}, {4500, QStringLiteral(" 75:00")}, {0, QStringLiteral(" 0:00")}};
+    for (const auto& [seconds, title] : cases)
+        EXPECT_EQ(AppDelegate::recordingTitle(seconds), title) << seconds;
+}
+
+TEST_F(ShellTest, RecordingStatusSwapsTheMenuForAStopButtonAndBack)
+{
+    delegate.applicationDidFinishLaunching(CommandLine {});
+    ASSERT_NE(delegate.statusItem(), nullptr);
+    EXPECT_EQ(delegate.statusItem()->contextMenu(), delegate.menu());
+    delegate.showRecordingStatus(7.4);
+    EXPECT_TRUE(delegate.isRecordingStatus());
+    EXPECT_EQ(delegate.statusTitle(), QStringLiteral(" 0:07"));
+    EXPECT_EQ(delegate.statusItem()->contextMenu(), nullptr);
+    delegate.showIdleStatus();
+    EXPECT_FALSE(delegate.isRecordingStatus());
+    EXPECT_EQ(delegate.statusItem()->contextMenu(), delegate.menu());
+}
+
+TEST_F(ShellTest, FirstStartMarksOnboardingBeforeTheWindowAndOnlyOnce)
+{
+    test::LogCapture log;
+    delegate.applicationDidFinishLaunching(CommandLine {});
+    EXPECT_EQ(store.typed<bool>(QStringLiteral("didOnboard")), true);
+    EXPECT_FALSE(log.lines().contains(QStringLiteral("Vantrel: the first-run window is not built yet")));
+    QTest::qWait(600);
+    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the first-run window is not built yet")), 1);
+
+    AppDelegate second;
+    second.applicationDidFinishLaunching(CommandLine {});
+    QTest::qWait(600);
+    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the first-run window is not built yet")), 1);
+}
+
+TEST(ReopenGate, SuppressedWhileFocusMovesAndAfterwardsNot)
+{
+    qint64 now = 10'000;
+    FocusHandOff& handOff = FocusHandOff::shared();
+    handOff.setClock([&now] { return now; });
+    AppDelegate delegate;
+    test::LogCapture log;
+
+    EXPECT_TRUE(delegate.applicationShouldHandleReopen());
+    handOff.takeFocus();
+    now += 1999;
+    EXPECT_FALSE(delegate.applicationShouldHandleReopen());
+    now += 1;
+    EXPECT_TRUE(delegate.applicationShouldHandleReopen());
+
+    handOff.takeFocus();
+    now += 300;
+    handOff.giveFocusBack();
+    now += 499;
+    EXPECT_FALSE(delegate.applicationShouldHandleReopen());
+    now += 1;
+    EXPECT_TRUE(delegate.applicationShouldHandleReopen());
+    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the settings window is not built yet")), 3);
+    handOff.setClock({});
+}

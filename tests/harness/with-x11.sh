@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+# Runs a command inside a private X11 session: its own Xvfb, an openbox that binds no keys, a
+# session bus, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
+# it ends exactly the processes it started and removes its folder.
+#
+#   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] -- command args…
+#
+#   --split N    divides the screen into N RandR monitors side by side (multi-monitor tests)
+#   --xft-dpi D  sets Xft.dpi, which Qt turns into a device pixel ratio (192 gives 2)
+set -u
+
+timeout_s=120
+screen=1920x1080x24
+split=1
+xft_dpi=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --timeout) timeout_s=$2; shift 2 ;;
+        --screen) screen=$2; shift 2 ;;
+        --split) split=$2; shift 2 ;;
+        --xft-dpi) xft_dpi=$2; shift 2 ;;
+        --) shift; break ;;
+        *) echo "with-x11: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+[ $# -gt 0 ] || { echo "with-x11: no command" >&2; exit 2; }
+
+for tool in Xvfb openbox dbus-run-session xrandr xprop; do
+    command -v "$tool" >/dev/null || { echo "with-x11: $tool is not installed" >&2; exit 2; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-x11.XXXXXX") || exit 2
+chmod 700 "$work"
+mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime" "$work/home/Desktop"
+chmod 700 "$work/runtime"
+
+xvfb_pid=
+wm_pid=
+inner_pid=
+cleanup() {
+    trap - EXIT INT TERM HUP
+    # The command's own process group first (it may have started helpers), then the session.
+    if [ -n "$inner_pid" ]; then
+        kill -TERM -- "-$inner_pid" 2>/dev/null
+        sleep 0.2
+        kill -KILL -- "-$inner_pid" 2>/dev/null
+    fi
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$wm_pid" ] && wait "$wm_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+# Xvfb picks a free display number itself and writes it to the descriptor.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR +extension COMPOSITE \
+    >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { echo "with-x11: Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 2; }
+    sleep 0.05
+done
+display=$(tr -d '\n' <"$work/display")
+[ -n "$display" ] || { echo "with-x11: Xvfb gave no display" >&2; exit 2; }
+export DISPLAY=":$display"
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$work/config"
+export XDG_DATA_HOME="$work/data"
+export XDG_CACHE_HOME="$work/cache"
+export XDG_RUNTIME_DIR="$work/runtime"
+export QT_QPA_PLATFORM=xcb
+export VANTREL_TEST_HARNESS=1
+unset WAYLAND_DISPLAY SESSION_MANAGER
+
+if [ -n "$xft_dpi" ]; then
+    echo "Xft.dpi: $xft_dpi" | xrdb -merge 2>/dev/null || echo "with-x11: xrdb is missing; Xft.dpi not set" >&2
+fi
+
+if [ "$split" -gt 1 ]; then
+    width=${screen%%x*}
+    rest=${screen#*x}
+    height=${rest%%x*}
+    part=$((width / split))
+    output=$(xrandr --current | awk '/ connected/ {print $1; exit}')
+    xrandr --delmonitor "$output" >/dev/null 2>&1
+    for i in $(seq 0 $((split - 1))); do
+        # Physical size in millimetres at 96 dpi, so the monitors report a sane dpi.
+        xrandr --setmonitor "VANTREL-$i" "${part}/$((part * 254 / 960))x${height}/$((height * 254 / 960))+$((i * part))+0" \
+            "$([ "$i" -eq 0 ] && echo "$output" || echo none)" >/dev/null
+    done
+fi
+
+# A window manager like a desktop's, but one that takes no keys away from the tests.
+cat >"$work/openbox.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>1</number></desktops>
+  <keyboard></keyboard>
+  <mouse></mouse>
+</openbox_config>
+XML
+openbox --config-file "$work/openbox.xml" --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+done
+
+# The command runs in a process group of its own so that everything it starts can be ended.
+setsid dbus-run-session -- timeout -k 5 "$timeout_s" "$@" &
+inner_pid=$!
+wait "$inner_pid"
+status=$?
+if [ "$status" -eq 124 ]; then
+    echo "with-x11: timed out after ${timeout_s}s: $*" >&2
+fi
+exit "$status"
