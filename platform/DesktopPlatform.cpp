@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopPlatform.h"
 
+#include "Clipboard.h"
 #include "FocusService.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "SavePanel.h"
+#include "ScreenGrabber.h"
 #include "Service.h"
 #include "SystemLog.h"
+#include "Workspace.h"
 #include "XdgPaths.h"
 #include "x11/X11FocusService.h"
+#include "x11/X11ScreenGrabber.h"
 
 #include <QCoreApplication>
 
@@ -47,6 +52,10 @@ struct DesktopPlatform::Services
     X11FocusService focus;
     GrantedCaptureAccess captureAccess;
     PendingGlobalHotKeys hotKeys;
+    X11ScreenGrabber screenGrabber;
+    QtClipboard clipboard;
+    DesktopWorkspace workspace;
+    QtSavePanel savePanel;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -54,6 +63,10 @@ struct DesktopPlatform::Services
     ScopedService<FocusService> focusSlot {&focus};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
+    ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
+    ScopedService<Clipboard> clipboardSlot {&clipboard};
+    ScopedService<Workspace> workspaceSlot {&workspace};
+    ScopedService<SavePanel> savePanelSlot {&savePanel};
 };
 
 DesktopPlatform::DesktopPlatform()
