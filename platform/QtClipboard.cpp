@@ -17,14 +17,19 @@ const QString pngType = QStringLiteral("image/png");
 class LazyPngMimeData : public QMimeData
 {
 public:
+    void setPicture(const QImage& picture)
+    {
+        m_picture = picture;
+        setImageData(picture);
+    }
     bool hasFormat(const QString& mimeType) const override
     {
-        return (mimeType == pngType && hasImage()) || QMimeData::hasFormat(mimeType);
+        return (mimeType == pngType && !m_picture.isNull()) || QMimeData::hasFormat(mimeType);
     }
     QStringList formats() const override
     {
         QStringList result = QMimeData::formats();
-        if (hasImage() && !result.contains(pngType))
+        if (!m_picture.isNull() && !result.contains(pngType))
             result.prepend(pngType);
         return result;
     }
@@ -32,9 +37,9 @@ public:
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
     {
-        if (mimeType == pngType && hasImage()) {
+        if (mimeType == pngType && !m_picture.isNull()) {
             if (m_png.isEmpty()) {
-                if (auto bytes = encodePng(qvariant_cast<QImage>(imageData()), PngSpeed::fast))
+                if (auto bytes = encodePng(m_picture, PngSpeed::fast))
                     m_png = *bytes;
             }
             return m_png;
@@ -43,6 +48,7 @@ protected:
     }
 
 private:
+    QImage m_picture;
     mutable QByteArray m_png;
 };
 
@@ -55,7 +61,7 @@ void QtClipboard::write(const ClipboardContents& contents)
         return;
     auto* mime = new LazyPngMimeData;
     if (contents.image)
-        mime->setImageData(*contents.image);
+        mime->setPicture(*contents.image);
     if (!contents.fileURLs.isEmpty()) {
         mime->setUrls(contents.fileURLs);
         QByteArray copied("copy");

@@ -92,19 +92,27 @@ QString applicationName(xcb_connection_t* c, xcb_window_t window)
 }
 
 // Window layers as the window list reports them: normal and dialog windows (or windows of no
-// declared type) are 0; desktops lie below, docks and every other type above.
+// declared type) are 0; desktops lie below, docks and every other type above. The first type
+// that EWMH defines counts; toolkits put private types (_KDE_NET_WM_WINDOW_TYPE_OVERRIDE) first.
 int layerOf(const std::vector<quint32>& types)
 {
-    if (types.empty())
-        return 0;
-    const xcb_atom_t first = types.front();
-    if (first == x11::atom("_NET_WM_WINDOW_TYPE_NORMAL") || first == x11::atom("_NET_WM_WINDOW_TYPE_DIALOG"))
-        return 0;
-    if (first == x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP"))
-        return -1;
-    if (first == x11::atom("_NET_WM_WINDOW_TYPE_DOCK"))
-        return 20;
-    return 3;
+    static const char* const others[] = {"_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_MENU",
+        "_NET_WM_WINDOW_TYPE_UTILITY", "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
+        "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+        "_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DND"};
+    for (const xcb_atom_t type : types) {
+        if (type == x11::atom("_NET_WM_WINDOW_TYPE_NORMAL") || type == x11::atom("_NET_WM_WINDOW_TYPE_DIALOG"))
+            return 0;
+        if (type == x11::atom("_NET_WM_WINDOW_TYPE_DESKTOP"))
+            return -1;
+        if (type == x11::atom("_NET_WM_WINDOW_TYPE_DOCK"))
+            return 20;
+        for (const char* other : others) {
+            if (type == x11::atom(other))
+                return 3;
+        }
+    }
+    return 0;
 }
 
 // The client's rectangle in root coordinates, or none when it has gone away.
