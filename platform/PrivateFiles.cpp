@@ -52,7 +52,15 @@ bool makePrivateDirectory(const QString& path)
 {
     if (!QDir().mkpath(path))
         return false;
-    return ::chmod(QFile::encodeName(path).constData(), 0700) == 0;
+    // Takes group and other access away; never adds access the owner had withdrawn.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    { };
+    if (::stat(native.constData(), &info) != 0)
+        return false;
+    if ((info.st_mode & 077) == 0)
+        return true;
+    return ::chmod(native.constData(), info.st_mode & 0700) == 0;
 }
 
 std::optional<QString> makePrivateTemporaryDirectory()

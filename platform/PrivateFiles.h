@@ -26,8 +26,8 @@ struct WriteOptions
     bool atomic = false;
 };
 
-// Creates the folder and its missing parents, and makes the folder itself 0700 (an existing
-// folder is tightened). False when the folder cannot be made.
+// Creates the folder and its missing parents, and takes group and other access away from the
+// folder itself (0700 for a new one). False when the folder cannot be made.
 bool makePrivateDirectory(const QString& path);
 
 // A fresh 0700 folder under the system temporary folder, made with mkdtemp.
