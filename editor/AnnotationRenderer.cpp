@@ -3,7 +3,9 @@
 
 #include "SoftShadow.h"
 
+#include <QDataStream>
 #include <QFontMetricsF>
+#include <QIODevice>
 #include <QPainter>
 
 #include <cmath>
@@ -31,6 +33,16 @@ void clipTo(QPainter& painter, const QRectF& rect)
     painter.setClipRect(rect, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
+// Identifies what an annotation draws, for the shadow cache.
+QByteArray shadowKey(const Annotation& a)
+{
+    QByteArray key;
+    QDataStream stream(&key, QIODevice::WriteOnly);
+    stream << static_cast<int>(a.kind.tool().value_or(Tool::select)) << a.start << a.end << a.lineWidth << a.style
+           << a.text << a.fontSize << a.number << a.color.rgba();
+    return key;
+}
+
 void drawArrow(QPainter& painter, const Annotation& a, const QPen& pen)
 {
     const QPointF d = a.end - a.start;
@@ -41,62 +53,59 @@ void drawArrow(QPainter& painter, const Annotation& a, const QPen& pen)
     const double head = arrowHeadLength(a.lineWidth, length);
     const QPointF unit = polar(theta, 1);
 
-    auto paint = [&](QPainter& p) {
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        switch (a.style) {
-        case ArrowStyle::classic: {
-            p.drawLine(a.start, a.end);
-            QPainterPath v;
-            v.moveTo(a.end - polar(theta - classicSpread, head));
-            v.lineTo(a.end);
-            v.lineTo(a.end - polar(theta + classicSpread, head));
-            p.drawPath(v);
-            break;
-        }
-        case ArrowStyle::doubleHeaded: {
-            const double back = 0.6 * head;
-            p.drawLine(a.start + unit * back, a.end - unit * back);
-            QPainterPath heads = arrowHeadPath(a.end, theta, head);
-            heads.addPath(arrowHeadPath(a.start, theta + M_PI, head));
-            heads.setFillRule(Qt::WindingFill);
-            p.fillPath(heads, a.color);
-            break;
-        }
-        case ArrowStyle::curved: {
-            // The control point sits off the middle to the arrow's right (y down), so an arrow
-            // pointing right bows downwards.
-            const QPointF control = (a.start + a.end) / 2 + QPointF(-d.y(), d.x()) * 0.25;
-            const double theta2 = std::atan2(a.end.y() - control.y(), a.end.x() - control.x());
-            QPainterPath curve;
-            curve.moveTo(a.start);
-            curve.quadTo(control, a.end - polar(theta2, 0.6 * head));
-            p.drawPath(curve);
-            p.fillPath(arrowHeadPath(a.end, theta2, head), a.color);
-            break;
-        }
-        default: {
-            // Tapered: the shaft narrows from the full width at the head to 35 % at the tail.
-            const QPointF base = a.end - unit * (0.6 * head);
-            const QPointF normal(-std::sin(theta), std::cos(theta));
-            QPainterPath shape;
-            shape.moveTo(a.start + normal * (0.175 * a.lineWidth));
-            shape.lineTo(base + normal * (0.5 * a.lineWidth));
-            shape.lineTo(base - normal * (0.5 * a.lineWidth));
-            shape.lineTo(a.start - normal * (0.175 * a.lineWidth));
-            shape.closeSubpath();
-            shape.addPath(arrowHeadPath(a.end, theta, head));
-            shape.setFillRule(Qt::WindingFill);
-            p.fillPath(shape, a.color);
-            break;
-        }
-        }
-    };
+    // What the arrow strokes with its pen and what it fills, by style.
+    QPainterPath strokes;
+    QPainterPath fills;
+    fills.setFillRule(Qt::WindingFill);
+    switch (a.style) {
+    case ArrowStyle::classic:
+        strokes.moveTo(a.start);
+        strokes.lineTo(a.end);
+        strokes.moveTo(a.end - polar(theta - classicSpread, head));
+        strokes.lineTo(a.end);
+        strokes.lineTo(a.end - polar(theta + classicSpread, head));
+        break;
+    case ArrowStyle::doubleHeaded: {
+        const double back = 0.6 * head;
+        strokes.moveTo(a.start + unit * back);
+        strokes.lineTo(a.end - unit * back);
+        fills.addPath(arrowHeadPath(a.end, theta, head));
+        fills.addPath(arrowHeadPath(a.start, theta + M_PI, head));
+        break;
+    }
+    case ArrowStyle::curved: {
+        // The control point sits off the middle to the arrow's right (y down), so an arrow
+        // pointing right bows downwards.
+        const QPointF control = (a.start + a.end) / 2 + QPointF(-d.y(), d.x()) * 0.25;
+        const double theta2 = std::atan2(a.end.y() - control.y(), a.end.x() - control.x());
+        strokes.moveTo(a.start);
+        strokes.quadTo(control, a.end - polar(theta2, 0.6 * head));
+        fills.addPath(arrowHeadPath(a.end, theta2, head));
+        break;
+    }
+    default: {
+        // Tapered: the shaft narrows from the full width at the head to 35 % at the tail.
+        const QPointF base = a.end - unit * (0.6 * head);
+        const QPointF normal(-std::sin(theta), std::cos(theta));
+        fills.moveTo(a.start + normal * (0.175 * a.lineWidth));
+        fills.lineTo(base + normal * (0.5 * a.lineWidth));
+        fills.lineTo(base - normal * (0.5 * a.lineWidth));
+        fills.lineTo(a.start - normal * (0.175 * a.lineWidth));
+        fills.closeSubpath();
+        fills.addPath(arrowHeadPath(a.end, theta, head));
+        break;
+    }
+    }
 
-    const double reach = head + a.lineWidth;
-    const QRectF area = a.normRect().adjusted(-reach, -reach, reach, reach)
-        | QRectF(a.start, a.end).normalized().adjusted(-length / 2, -length / 2, length / 2, length / 2);
-    drawShadow(painter, area, {QPointF(0, 1), 3, withAlpha(Qt::black, 0.3)}, paint);
+    auto paint = [&](QPainter& p) {
+        if (!strokes.isEmpty())
+            p.strokePath(strokes, pen);
+        if (!fills.isEmpty())
+            p.fillPath(fills, a.color);
+    };
+    const double reach = a.lineWidth;
+    const QRectF area = strokes.controlPointRect().adjusted(-reach, -reach, reach, reach) | fills.controlPointRect();
+    drawShadow(painter, area, {QPointF(0, 1), 3, withAlpha(Qt::black, 0.3)}, paint, shadowKey(a));
     paint(painter);
 }
 
@@ -123,7 +132,8 @@ void drawText(QPainter& painter, const Annotation& a)
     if (attributes.shadow) {
         const double reach = attributes.shadow->blurRadius + std::abs(attributes.shadow->offset.y());
         drawShadow(painter, box.adjusted(-reach, -reach, reach, reach),
-            {attributes.shadow->offset, attributes.shadow->blurRadius, attributes.shadow->color}, paintPlain);
+            {attributes.shadow->offset, attributes.shadow->blurRadius, attributes.shadow->color}, paintPlain,
+            shadowKey(a));
     }
     if (attributes.strokeColor) {
         // Filled glyphs with an outline on top, line by line from the top of the text rectangle.
@@ -151,7 +161,8 @@ void drawCounter(QPainter& painter, const Annotation& a)
         p.setBrush(a.color);
         p.drawEllipse(badge);
     };
-    drawShadow(painter, badge.adjusted(-2, -2, 2, 2), {QPointF(0, 1), 4, withAlpha(Qt::black, 0.35)}, paintBadge);
+    drawShadow(painter, badge.adjusted(-2, -2, 2, 2), {QPointF(0, 1), 4, withAlpha(Qt::black, 0.35)}, paintBadge,
+        shadowKey(a));
     paintBadge(painter);
 
     painter.setBrush(Qt::NoBrush);

@@ -52,6 +52,8 @@ double clampedRadius(double radius, const QRectF& rect)
 // out. It is the same for every repaint of an unchanged layout, so the last few are kept.
 struct ShadowKey
 {
+    QRectF deviceCanvas;
+    qint64 preset;
     QRectF deviceContent;
     double deviceRadius;
     double sigma;
@@ -125,6 +127,36 @@ ShadowLayer makeShadowLayer(const ShadowKey& key)
     return {layer, shadowRect.topLeft()};
 }
 
+// The whole background at device resolution: the gradient with the shadow blended in. Drawing
+// it again is one image blend, where the gradient alone costs tens of milliseconds at 4K.
+ShadowLayer makeBackgroundLayer(const ShadowKey& key)
+{
+    const QRect area = key.deviceClip;
+    // When the canvas covers whole device pixels the layer is opaque, and an opaque image is
+    // drawn by plain copying.
+    const bool opaque = QRectF(area) == key.deviceCanvas;
+    QImage layer = imagebuffers::allocate(
+        area.width(), area.height(), opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return {};
+    layer.fill(opaque ? Qt::black : Qt::transparent);
+    QPainter painter(&layer);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.save();
+    const QSizeF scale(key.deviceCanvas.width(), key.deviceCanvas.height());
+    painter.translate(key.deviceCanvas.topLeft() - QPointF(area.topLeft()));
+    const BackgroundPreset& preset = presetFor(key.preset);
+    drawGradient(painter, QRectF(QPointF(0, 0), scale), preset.colors, preset.angle);
+    painter.restore();
+    if (key.alpha > 0 && key.sigma > 0) {
+        const ShadowLayer shadow = makeShadowLayer(key);
+        if (!shadow.image.isNull())
+            painter.drawImage(shadow.origin - area.topLeft(), shadow.image);
+    }
+    painter.end();
+    return {layer, area.topLeft()};
+}
+
 ShadowLayer cachedShadowLayer(const ShadowKey& key)
 {
     static std::mutex mutex;
@@ -136,7 +168,7 @@ ShadowLayer cachedShadowLayer(const ShadowKey& key)
                 return layer;
         }
     }
-    ShadowLayer layer = makeShadowLayer(key);
+    ShadowLayer layer = makeBackgroundLayer(key);
     std::lock_guard lock(mutex);
     // The canvas at view scale and the export at full size alternate; keep both.
     if (cache.size() >= 2)
@@ -151,24 +183,21 @@ void drawBackground(
     QPainter& painter, const BackgroundSettings& settings, const QSizeF& canvasSize, const QRectF& contentRect)
 {
     const BackgroundPreset& preset = presetFor(settings.presetID);
-    drawGradient(painter, QRectF(QPointF(0, 0), canvasSize), preset.colors, preset.angle);
-
     const std::optional<BackgroundShadow> shadow = backgroundShadow(settings);
-    if (!shadow || contentRect.isEmpty() || !painter.device())
-        return;
     const QTransform transform = painter.combinedTransform();
     const double scale = std::sqrt(std::abs(transform.determinant()));
-    if (!(scale > 0))
-        return;
     const double radius = clampedRadius(settings.cornerRadius, contentRect);
 
-    if (!transform.isAffine() || transform.isRotating()) {
-        // Unusual views get the general shadow; the usual scale-and-move ones the cached layer.
+    if (!painter.device() || !(scale > 0) || !transform.isAffine() || transform.isRotating()) {
+        // Unusual views get the general drawing; the usual scale-and-move ones the cached layer.
+        drawGradient(painter, QRectF(QPointF(0, 0), canvasSize), preset.colors, preset.angle);
+        if (!shadow || contentRect.isEmpty())
+            return;
         painter.save();
         QPainterPath outside;
         outside.addRect(QRectF(QPointF(0, 0), canvasSize));
         outside.addRoundedRect(contentRect, radius, radius);
-        painter.setClipPath(outside, Qt::IntersectClip);
+        painter.setClipPath(outside, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
         QColor color(Qt::black);
         color.setAlphaF(std::clamp(shadow->alpha, 0.0, 1.0));
         drawShadow(painter, contentRect, {shadow->offset, shadow->blur, color}, [&](QPainter& p) {
@@ -183,11 +212,16 @@ void drawBackground(
     const QRectF canvasDevice = transform.mapRect(QRectF(QPointF(0, 0), canvasSize));
     const QRect deviceClip
         = canvasDevice.toAlignedRect() & QRect(0, 0, painter.device()->width(), painter.device()->height());
-    const ShadowKey key {transform.mapRect(contentRect), radius * scale, shadow->blur / 2 * scale,
-        std::clamp(shadow->alpha, 0.0, 1.0), transform.map(shadow->offset) - transform.map(QPointF(0, 0)), deviceClip};
-    const ShadowLayer layer = cachedShadowLayer(key);
-    if (layer.image.isNull())
+    if (deviceClip.isEmpty())
         return;
+    const ShadowKey key {canvasDevice, ((settings.presetID % 20) + 20) % 20, transform.mapRect(contentRect),
+        radius * scale, shadow ? shadow->blur / 2 * scale : 0.0, shadow ? std::clamp(shadow->alpha, 0.0, 1.0) : 0.0,
+        shadow ? transform.map(shadow->offset) - transform.map(QPointF(0, 0)) : QPointF(), deviceClip};
+    const ShadowLayer layer = cachedShadowLayer(key);
+    if (layer.image.isNull()) {
+        drawGradient(painter, QRectF(QPointF(0, 0), canvasSize), preset.colors, preset.angle);
+        return;
+    }
     painter.save();
     painter.resetTransform();
     painter.drawImage(layer.origin, layer.image);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QPointF>
 #include <QRectF>
@@ -22,7 +23,9 @@ struct ShadowStyle
 // Draws the shadow that `paint` casts and nothing else; the caller draws the shape afterwards.
 // `paint` is run once into a private mask with the painter's transform, so the shadow scales
 // with the view like the shape. `userBounds` must contain everything `paint` draws.
-void drawShadow(
-    QPainter& painter, const QRectF& userBounds, const ShadowStyle& style, const std::function<void(QPainter&)>& paint);
+// A non-empty `cacheKey` names what `paint` draws (in user space): shadows are kept per key and
+// device transform, so repainting an unchanged annotation costs one image blend.
+void drawShadow(QPainter& painter, const QRectF& userBounds, const ShadowStyle& style,
+    const std::function<void(QPainter&)>& paint, const QByteArray& cacheKey = {});
 
 } // namespace vantrel
