@@ -60,11 +60,54 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("photo.artframe"), {QStringLiteral("image-x-generic")}},
         {QStringLiteral("photo.stack"), {QStringLiteral("image-x-generic")}},
         {QStringLiteral("viewfinder"), {}},
+        // The editor's tools and style menus: always Vantrel's own drawings, so that the tool row
+        // looks like one set whatever the theme holds.
+        {QStringLiteral("cursorarrow"), {}},
+        {QStringLiteral("crop"), {}},
+        {QStringLiteral("rectangle"), {}},
+        {QStringLiteral("rectangle.fill"), {}},
+        {QStringLiteral("circle"), {}},
+        {QStringLiteral("line.diagonal"), {}},
+        {QStringLiteral("arrow.up.right"), {}},
+        {QStringLiteral("textformat"), {}},
+        {QStringLiteral("scribble"), {}},
+        {QStringLiteral("highlighter"), {}},
+        {QStringLiteral("1.circle"), {}},
+        {QStringLiteral("drop"), {}},
+        {QStringLiteral("checkerboard.rectangle"), {}},
+        {QStringLiteral("flashlight.on.fill"), {}},
+        {QStringLiteral("lineweight"), {}},
+        {QStringLiteral("textformat.size"), {}},
     };
     return table;
 }
 
 using Painter = std::function<void(QPainter&, const QRectF&)>;
+
+// A round black pen `fraction` of the symbol's width wide.
+QPen symbolPen(const QRectF& r, qreal fraction)
+{
+    return QPen(Qt::black, r.width() * fraction, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// A point of the symbol's square given in fractions of its size.
+QPointF at(const QRectF& r, qreal x, qreal y)
+{
+    return QPointF(r.left() + r.width() * x, r.top() + r.height() * y);
+}
+
+QRectF inset(const QRectF& r, qreal left, qreal top, qreal right, qreal bottom)
+{
+    return QRectF(at(r, left, top), at(r, right, bottom));
+}
+
+QFont symbolFont(const QRectF& r, qreal fraction, bool bold)
+{
+    QFont font;
+    font.setPixelSize(std::max(1, int(r.height() * fraction)));
+    font.setBold(bold);
+    return font;
+}
 
 // Vantrel's own drawings for the symbols that must never be missing. They are drawn in black
 // on transparent, like template images, and tinted by the caller.
@@ -167,6 +210,247 @@ const QHash<QString, Painter>& drawnTable()
                 p.setBrush(Qt::black);
                 p.drawRoundedRect(
                     QRectF(r.left() + w * 0.2, r.top() + w * 0.45, w * 0.6, w * 0.45), w * 0.06, w * 0.06);
+            }},
+        {QStringLiteral("cursorarrow"),
+            [](QPainter& p, const QRectF& r) {
+                QPainterPath arrow;
+                arrow.moveTo(at(r, 0.25, 0.1));
+                arrow.lineTo(at(r, 0.25, 0.82));
+                arrow.lineTo(at(r, 0.42, 0.66));
+                arrow.lineTo(at(r, 0.55, 0.92));
+                arrow.lineTo(at(r, 0.66, 0.86));
+                arrow.lineTo(at(r, 0.53, 0.61));
+                arrow.lineTo(at(r, 0.76, 0.61));
+                arrow.closeSubpath();
+                p.fillPath(arrow, Qt::black);
+            }},
+        {QStringLiteral("crop"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.09));
+                p.drawPolyline(QPolygonF({at(r, 0.28, 0.06), at(r, 0.28, 0.72), at(r, 0.94, 0.72)}));
+                p.drawPolyline(QPolygonF({at(r, 0.06, 0.28), at(r, 0.72, 0.28), at(r, 0.72, 0.94)}));
+            }},
+        {QStringLiteral("rectangle"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.drawRoundedRect(inset(r, 0.1, 0.22, 0.9, 0.78), r.width() * 0.06, r.width() * 0.06);
+            }},
+        {QStringLiteral("rectangle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(inset(r, 0.08, 0.2, 0.92, 0.8), r.width() * 0.08, r.width() * 0.08);
+            }},
+        {QStringLiteral("circle"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.drawEllipse(inset(r, 0.12, 0.12, 0.88, 0.88));
+            }},
+        {QStringLiteral("line.diagonal"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.09));
+                p.drawLine(at(r, 0.15, 0.85), at(r, 0.85, 0.15));
+            }},
+        {QStringLiteral("arrow.up.right"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.09));
+                p.drawLine(at(r, 0.18, 0.82), at(r, 0.8, 0.2));
+                p.drawPolyline(QPolygonF({at(r, 0.38, 0.2), at(r, 0.8, 0.2), at(r, 0.8, 0.62)}));
+            }},
+        {QStringLiteral("textformat"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(Qt::black);
+                p.setFont(symbolFont(r, 0.72, true));
+                p.drawText(r, Qt::AlignCenter, QStringLiteral("Aa"));
+            }},
+        {QStringLiteral("scribble"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                QPainterPath path;
+                path.moveTo(at(r, 0.08, 0.7));
+                path.cubicTo(at(r, 0.2, 0.1), at(r, 0.4, 0.1), at(r, 0.42, 0.5));
+                path.cubicTo(at(r, 0.44, 0.9), at(r, 0.62, 0.9), at(r, 0.66, 0.5));
+                path.cubicTo(at(r, 0.7, 0.15), at(r, 0.86, 0.2), at(r, 0.92, 0.4));
+                p.drawPath(path);
+            }},
+        {QStringLiteral("highlighter"),
+            [](QPainter& p, const QRectF& r) {
+                QPainterPath pen;
+                pen.moveTo(at(r, 0.62, 0.08));
+                pen.lineTo(at(r, 0.92, 0.38));
+                pen.lineTo(at(r, 0.48, 0.82));
+                pen.lineTo(at(r, 0.18, 0.52));
+                pen.closeSubpath();
+                QPainterPath tip;
+                tip.moveTo(at(r, 0.2, 0.6));
+                tip.lineTo(at(r, 0.4, 0.8));
+                tip.lineTo(at(r, 0.22, 0.92));
+                tip.lineTo(at(r, 0.06, 0.92));
+                tip.closeSubpath();
+                p.fillPath(pen.united(tip), Qt::black);
+            }},
+        {QStringLiteral("1.circle"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.drawEllipse(inset(r, 0.08, 0.08, 0.92, 0.92));
+                p.setFont(symbolFont(r, 0.55, true));
+                p.drawText(r, Qt::AlignCenter, QStringLiteral("1"));
+            }},
+        {QStringLiteral("drop"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                QPainterPath drop;
+                drop.moveTo(at(r, 0.5, 0.06));
+                drop.cubicTo(at(r, 0.72, 0.36), at(r, 0.84, 0.5), at(r, 0.84, 0.64));
+                drop.cubicTo(at(r, 0.84, 0.84), at(r, 0.68, 0.94), at(r, 0.5, 0.94));
+                drop.cubicTo(at(r, 0.32, 0.94), at(r, 0.16, 0.84), at(r, 0.16, 0.64));
+                drop.cubicTo(at(r, 0.16, 0.5), at(r, 0.28, 0.36), at(r, 0.5, 0.06));
+                p.drawPath(drop);
+            }},
+        {QStringLiteral("checkerboard.rectangle"),
+            [](QPainter& p, const QRectF& r) {
+                const QRectF box = inset(r, 0.08, 0.2, 0.92, 0.8);
+                p.setPen(symbolPen(r, 0.07));
+                p.drawRect(box);
+                const qreal cell = box.width() / 4;
+                for (int row = 0; row < 2; ++row) {
+                    for (int column = row % 2; column < 4; column += 2)
+                        p.fillRect(QRectF(box.left() + column * cell, box.top() + row * box.height() / 2, cell,
+                                       box.height() / 2),
+                            Qt::black);
+                }
+            }},
+        {QStringLiteral("flashlight.on.fill"),
+            [](QPainter& p, const QRectF& r) {
+                QPainterPath torch;
+                torch.moveTo(at(r, 0.3, 0.38));
+                torch.lineTo(at(r, 0.7, 0.38));
+                torch.lineTo(at(r, 0.6, 0.56));
+                torch.lineTo(at(r, 0.6, 0.94));
+                torch.lineTo(at(r, 0.4, 0.94));
+                torch.lineTo(at(r, 0.4, 0.56));
+                torch.closeSubpath();
+                p.fillPath(torch, Qt::black);
+                p.setPen(symbolPen(r, 0.07));
+                p.drawLine(at(r, 0.5, 0.06), at(r, 0.5, 0.24));
+                p.drawLine(at(r, 0.2, 0.14), at(r, 0.3, 0.28));
+                p.drawLine(at(r, 0.8, 0.14), at(r, 0.7, 0.28));
+            }},
+        {QStringLiteral("lineweight"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.05));
+                p.drawLine(at(r, 0.12, 0.22), at(r, 0.88, 0.22));
+                p.setPen(symbolPen(r, 0.1));
+                p.drawLine(at(r, 0.12, 0.46), at(r, 0.88, 0.46));
+                p.setPen(symbolPen(r, 0.16));
+                p.drawLine(at(r, 0.12, 0.76), at(r, 0.88, 0.76));
+            }},
+        {QStringLiteral("textformat.size"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(Qt::black);
+                p.setFont(symbolFont(r, 0.82, true));
+                p.drawText(inset(r, 0.3, 0, 1, 1), Qt::AlignCenter, QStringLiteral("A"));
+                p.setFont(symbolFont(r, 0.5, true));
+                p.drawText(inset(r, 0, 0.3, 0.45, 1), Qt::AlignCenter, QStringLiteral("A"));
+            }},
+        // Fallbacks for the editor's buttons when the icon theme has nothing (bare X sessions).
+        {QStringLiteral("arrow.uturn.backward"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                QPainterPath turn;
+                turn.moveTo(at(r, 0.2, 0.38));
+                turn.lineTo(at(r, 0.62, 0.38));
+                turn.cubicTo(at(r, 0.94, 0.38), at(r, 0.94, 0.86), at(r, 0.62, 0.86));
+                turn.lineTo(at(r, 0.42, 0.86));
+                p.drawPath(turn);
+                p.drawPolyline(QPolygonF({at(r, 0.36, 0.2), at(r, 0.18, 0.38), at(r, 0.36, 0.56)}));
+            }},
+        {QStringLiteral("arrow.uturn.forward"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                QPainterPath turn;
+                turn.moveTo(at(r, 0.8, 0.38));
+                turn.lineTo(at(r, 0.38, 0.38));
+                turn.cubicTo(at(r, 0.06, 0.38), at(r, 0.06, 0.86), at(r, 0.38, 0.86));
+                turn.lineTo(at(r, 0.58, 0.86));
+                p.drawPath(turn);
+                p.drawPolyline(QPolygonF({at(r, 0.64, 0.2), at(r, 0.82, 0.38), at(r, 0.64, 0.56)}));
+            }},
+        {QStringLiteral("rotate.right"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.drawRoundedRect(inset(r, 0.12, 0.42, 0.62, 0.9), r.width() * 0.05, r.width() * 0.05);
+                QPainterPath turn;
+                turn.moveTo(at(r, 0.36, 0.3));
+                turn.cubicTo(at(r, 0.5, 0.1), at(r, 0.86, 0.12), at(r, 0.86, 0.44));
+                p.drawPath(turn);
+                p.drawPolyline(QPolygonF({at(r, 0.72, 0.32), at(r, 0.86, 0.46), at(r, 0.97, 0.32)}));
+            }},
+        {QStringLiteral("photo.artframe"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.07));
+                p.drawRect(inset(r, 0.08, 0.14, 0.92, 0.86));
+                QPainterPath hills;
+                hills.moveTo(at(r, 0.22, 0.74));
+                hills.lineTo(at(r, 0.42, 0.5));
+                hills.lineTo(at(r, 0.56, 0.64));
+                hills.lineTo(at(r, 0.66, 0.54));
+                hills.lineTo(at(r, 0.78, 0.74));
+                hills.closeSubpath();
+                p.fillPath(hills, Qt::black);
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawEllipse(at(r, 0.68, 0.34), r.width() * 0.06, r.width() * 0.06);
+            }},
+        {QStringLiteral("text.viewfinder"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.07));
+                const qreal a = 0.24;
+                p.drawPolyline(QPolygonF({at(r, 0.06, 0.06 + a), at(r, 0.06, 0.06), at(r, 0.06 + a, 0.06)}));
+                p.drawPolyline(QPolygonF({at(r, 0.94 - a, 0.06), at(r, 0.94, 0.06), at(r, 0.94, 0.06 + a)}));
+                p.drawPolyline(QPolygonF({at(r, 0.94, 0.94 - a), at(r, 0.94, 0.94), at(r, 0.94 - a, 0.94)}));
+                p.drawPolyline(QPolygonF({at(r, 0.06 + a, 0.94), at(r, 0.06, 0.94), at(r, 0.06, 0.94 - a)}));
+                p.drawLine(at(r, 0.28, 0.36), at(r, 0.72, 0.36));
+                p.drawLine(at(r, 0.28, 0.5), at(r, 0.72, 0.5));
+                p.drawLine(at(r, 0.28, 0.64), at(r, 0.56, 0.64));
+            }},
+        {QStringLiteral("pin"),
+            [](QPainter& p, const QRectF& r) {
+                QPainterPath head;
+                head.addRoundedRect(inset(r, 0.3, 0.06, 0.7, 0.2), r.width() * 0.04, r.width() * 0.04);
+                head.moveTo(at(r, 0.36, 0.2));
+                head.lineTo(at(r, 0.64, 0.2));
+                head.lineTo(at(r, 0.66, 0.46));
+                head.lineTo(at(r, 0.8, 0.6));
+                head.lineTo(at(r, 0.2, 0.6));
+                head.lineTo(at(r, 0.34, 0.46));
+                head.closeSubpath();
+                p.fillPath(head, Qt::black);
+                p.setPen(symbolPen(r, 0.07));
+                p.drawLine(at(r, 0.5, 0.6), at(r, 0.5, 0.94));
+            }},
+        {QStringLiteral("square.and.arrow.up"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.07));
+                p.drawPolyline(QPolygonF({at(r, 0.34, 0.4), at(r, 0.18, 0.4), at(r, 0.18, 0.92), at(r, 0.82, 0.92),
+                    at(r, 0.82, 0.4), at(r, 0.66, 0.4)}));
+                p.drawLine(at(r, 0.5, 0.06), at(r, 0.5, 0.62));
+                p.drawPolyline(QPolygonF({at(r, 0.34, 0.22), at(r, 0.5, 0.06), at(r, 0.66, 0.22)}));
+            }},
+        {QStringLiteral("square.and.arrow.down"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.07));
+                p.drawPolyline(QPolygonF({at(r, 0.34, 0.4), at(r, 0.18, 0.4), at(r, 0.18, 0.92), at(r, 0.82, 0.92),
+                    at(r, 0.82, 0.4), at(r, 0.66, 0.4)}));
+                p.drawLine(at(r, 0.5, 0.06), at(r, 0.5, 0.66));
+                p.drawPolyline(QPolygonF({at(r, 0.34, 0.5), at(r, 0.5, 0.66), at(r, 0.66, 0.5)}));
+            }},
+        {QStringLiteral("doc.on.doc"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.07));
+                p.drawPolyline(QPolygonF(
+                    {at(r, 0.2, 0.7), at(r, 0.12, 0.7), at(r, 0.12, 0.06), at(r, 0.6, 0.06), at(r, 0.6, 0.16)}));
+                p.drawRoundedRect(inset(r, 0.34, 0.26, 0.88, 0.94), r.width() * 0.05, r.width() * 0.05);
             }},
         {QStringLiteral("hourglass"),
             [](QPainter& p, const QRectF& r) {

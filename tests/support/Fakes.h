@@ -137,8 +137,10 @@ public:
         return true;
     }
     void reveal(const QUrl& fileURL) override { revealed.push_back(fileURL); }
+    void openWith(const QUrl& fileURL) override { openedWith.push_back(fileURL); }
     std::vector<QUrl> opened;
     std::vector<QUrl> revealed;
+    std::vector<QUrl> openedWith;
 };
 
 // Answers every save dialog with `answer` (none = the user cancels).
