@@ -434,6 +434,7 @@ Snapshot EditorDocument::snapshot() const
 void EditorDocument::pushUndo()
 {
     m_undoStack.push_back(snapshot());
+    ++m_undoPushes;
     if (m_undoStack.size() > std::size_t(maxUndoLevels))
         m_undoStack.erase(m_undoStack.begin());
     m_redoStack.clear();
@@ -472,6 +473,26 @@ void EditorDocument::restore(const Snapshot& s)
     setBackground(s.background);
     setSelectedID(std::nullopt);
     setDirty(true);
+}
+
+UndoMark EditorDocument::undoMark() const
+{
+    return {m_undoPushes, m_redoStack, m_dirty};
+}
+
+bool EditorDocument::withdrawUnchangedUndo(const UndoMark& mark)
+{
+    if (m_undoStack.empty() || m_undoPushes != mark.undoPushes + 1)
+        return false;
+    const Snapshot& last = m_undoStack.back();
+    if (last.base.cacheKey() != m_base.cacheKey() || last.annotations != m_annotations || last.crop != m_crop
+        || last.background != m_background)
+        return false;
+    m_undoStack.pop_back();
+    m_redoStack = mark.redoStack;
+    setDirty(mark.dirty);
+    Q_EMIT changed(); // the undo and redo buttons follow the stacks
+    return true;
 }
 
 // --- rendering -----------------------------------------------------------------------------

@@ -31,6 +31,15 @@ struct Snapshot
     BackgroundSettings background;
 };
 
+// The undo state before an edit starts, so that an edit that ends up changing nothing can be
+// taken back without a trace (see withdrawUnchangedUndo).
+struct UndoMark
+{
+    quint64 undoPushes = 0; // pushUndo calls before the edit
+    std::vector<Snapshot> redoStack;
+    bool dirty = false;
+};
+
 // Where the output pixels go, all in output pixels.
 struct DocumentLayout
 {
@@ -131,6 +140,13 @@ public:
     void undo();
     void redo();
     void restore(const Snapshot& snapshot);
+    UndoMark undoMark() const;
+    // Takes back the one undo step recorded since `mark` when the document's content (base,
+    // annotations, crop, background) is again what that step saved: a click that drew, moved or
+    // cropped nothing then leaves no step, keeps the redo history and does not count as an edit
+    // (which would make closing the editor rewrite the capture's files). False when there is
+    // nothing to take back.
+    bool withdrawUnchangedUndo(const UndoMark& mark);
 
     // Rendering. `raw` (the crop tool) shows the whole base without crop or background.
     DocumentLayout layout(bool raw) const;
@@ -186,6 +202,7 @@ private:
     std::vector<Snapshot> m_undoStack;
     std::vector<Snapshot> m_redoStack;
     bool m_applyingSelection = false;
+    quint64 m_undoPushes = 0;
 };
 
 } // namespace vantrel

@@ -380,3 +380,34 @@ TEST(EditorDocument, ChangesAreSignalled)
     doc.createAnnotation(Tool::rectangle, QPointF(1, 1));
     EXPECT_GE(changes, 3); // tool, dirty, annotations
 }
+
+TEST(EditorDocument, AnEditThatChangedNothingIsWithdrawnWithoutTrace)
+{
+    EditorDocument doc(plainImage(200, 200), 1.0);
+    const QUuid id = addRect(doc, Tool::rectangle, {10, 10}, {50, 50});
+    doc.undo();
+    doc.setDirty(false);
+    ASSERT_EQ(doc.redoStack().size(), 1u);
+
+    // Recorded, then nothing changed: the step goes, the redo step comes back, still clean.
+    UndoMark mark = doc.undoMark();
+    doc.pushUndo();
+    EXPECT_TRUE(doc.withdrawUnchangedUndo(mark));
+    EXPECT_TRUE(doc.undoStack().empty());
+    EXPECT_EQ(doc.redoStack().size(), 1u);
+    EXPECT_FALSE(doc.dirty());
+
+    // Recorded and changed: it stays.
+    doc.redo();
+    mark = doc.undoMark();
+    doc.pushUndo();
+    doc.translateAnnotation(id, {5, 0});
+    EXPECT_FALSE(doc.withdrawUnchangedUndo(mark));
+    EXPECT_EQ(doc.undoStack().size(), 2u);
+
+    // Nothing recorded since the mark: nothing to withdraw, even though the last step matches.
+    mark = doc.undoMark();
+    doc.translateAnnotation(id, {-5, 0});
+    EXPECT_FALSE(doc.withdrawUnchangedUndo(mark));
+    EXPECT_EQ(doc.undoStack().size(), 2u);
+}

@@ -1,0 +1,397 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "EditorToolbar.h"
+
+#include "CanvasView.h"
+#include "EditorDocument.h"
+#include "EditorWindowController.h"
+#include "SymbolIcons.h"
+
+#include <QAbstractButton>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+constexpr int symbolSize = 16; // points
+
+QColor accent(const QWidget* widget)
+{
+    return widget->palette().color(QPalette::Highlight);
+}
+
+QColor primary(const QWidget* widget)
+{
+    return widget->palette().color(QPalette::WindowText);
+}
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(alpha);
+    return color;
+}
+
+// A tool: its symbol in a 30 × 28 frame, on an accent-tinted rounded square while current.
+class ToolButton : public QAbstractButton
+{
+public:
+    ToolButton(Tool tool, EditorDocument* doc, QWidget* parent)
+        : QAbstractButton(parent)
+        , m_tool(tool)
+        , m_doc(doc)
+    {
+        setFixedSize(30, 28);
+        setFocusPolicy(Qt::NoFocus);
+        setToolTip(title(tool) + QStringLiteral(" (") + QString(key(tool)).toUpper() + QLatin1Char(')'));
+        setAccessibleName(title(tool));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const bool current = m_doc->tool() == m_tool;
+        if (current) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(withAlpha(accent(this), 0.22));
+            painter.drawRoundedRect(QRectF(rect()), 6, 6);
+        } else if (underMouse()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(withAlpha(primary(this), 0.08));
+            painter.drawRoundedRect(QRectF(rect()), 6, 6);
+        }
+        const QPixmap icon
+            = tintedSymbol(symbol(m_tool), symbolSize, current ? accent(this) : primary(this), devicePixelRatioF());
+        painter.drawPixmap(QPointF((width() - symbolSize) / 2.0, (height() - symbolSize) / 2.0), icon);
+    }
+    void enterEvent(QEnterEvent* event) override
+    {
+        update();
+        QAbstractButton::enterEvent(event);
+    }
+    void leaveEvent(QEvent* event) override
+    {
+        update();
+        QAbstractButton::leaveEvent(event);
+    }
+
+private:
+    Tool m_tool;
+    EditorDocument* m_doc;
+};
+
+// A 16-point colour circle with a thin outline; an accent ring marks the current colour.
+class SwatchButton : public QAbstractButton
+{
+public:
+    SwatchButton(const QColor& color, EditorDocument* doc, QWidget* parent)
+        : QAbstractButton(parent)
+        , m_color(color)
+        , m_doc(doc)
+    {
+        setFixedSize(22, 22);
+        setFocusPolicy(Qt::NoFocus);
+        setAccessibleName(color.name());
+    }
+    bool isCurrent() const { return m_doc->color().rgba() == m_color.rgba(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre = QRectF(rect()).center();
+        painter.setPen(QPen(withAlpha(primary(this), 0.25), 0.5));
+        painter.setBrush(m_color);
+        painter.drawEllipse(centre, 8, 8);
+        if (isCurrent()) {
+            painter.setPen(QPen(accent(this), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(centre, 10, 10);
+        }
+    }
+
+private:
+    QColor m_color;
+    EditorDocument* m_doc;
+};
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(22);
+    line->setStyleSheet(QStringLiteral("color: palette(mid);"));
+    return line;
+}
+
+QToolButton* symbolButton(const QString& symbolName, const QString& tip, QWidget* parent, int width = 28)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(symbolIcon(symbolName));
+    button->setIconSize(QSize(symbolSize, symbolSize));
+    button->setToolTip(tip);
+    button->setAccessibleName(tip);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFixedSize(width, 28);
+    return button;
+}
+
+QToolButton* menuButton(const QString& symbolName, const QString& tip, QWidget* parent)
+{
+    QToolButton* button = symbolButton(symbolName, tip, parent, 40);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(new QMenu(button));
+    return button;
+}
+
+QIcon colorIcon(const QColor& color)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 0, 0, 80), 1));
+    painter.setBrush(color);
+    painter.drawRoundedRect(QRectF(2.5, 6.5, 27, 19), 4, 4);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+const std::array<QColor, 9>& swatchColors()
+{
+    static const std::array<QColor, 9> colors = {
+        systemRed(),
+        QColor(255, 149, 0),
+        QColor(255, 204, 0),
+        QColor(52, 199, 89),
+        QColor(0, 122, 255),
+        QColor(175, 82, 222),
+        QColor(255, 45, 85),
+        QColor(255, 255, 255),
+        QColor(0, 0, 0),
+    };
+    return colors;
+}
+
+QString pointLabel(long long points)
+{
+    return QString::asprintf("%lld pt", points);
+}
+
+EditorToolbar::EditorToolbar(
+    EditorDocument* doc, CanvasView* canvas, EditorWindowController* controller, QWidget* parent)
+    : QScrollArea(parent)
+    , m_doc(doc)
+    , m_canvas(canvas)
+{
+    // Narrow windows scroll the bar sideways rather than refusing to shrink.
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    setFixedHeight(barHeight);
+    setFocusPolicy(Qt::NoFocus);
+    setBackgroundRole(QPalette::Window);
+
+    auto* content = new QWidget(this);
+    content->setBackgroundRole(QPalette::Window);
+    auto* row = new QHBoxLayout(content);
+    row->setContentsMargins(10, 0, 10, 0);
+    row->setSpacing(6);
+
+    // 1–2. Tools in their groups.
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (g > 0)
+            row->addWidget(divider(content));
+        auto* group = new QHBoxLayout;
+        group->setSpacing(2);
+        for (Tool tool : groups[g]) {
+            auto* button = new ToolButton(tool, doc, content);
+            connect(
+                button, &QAbstractButton::clicked, this, [this, tool] { act([=, this] { m_doc->setTool(tool); }); });
+            m_toolButtons[tool] = button;
+            group->addWidget(button);
+        }
+        row->addLayout(group);
+    }
+    row->addWidget(divider(content));
+
+    // 3. Colours and the colour well.
+    auto* colours = new QHBoxLayout;
+    colours->setSpacing(0);
+    for (const QColor& color : swatchColors()) {
+        auto* swatch = new SwatchButton(color, doc, content);
+        connect(swatch, &QAbstractButton::clicked, this, [this, color] { act([=, this] { m_doc->setColor(color); }); });
+        m_swatches.push_back(swatch);
+        colours->addWidget(swatch);
+    }
+    row->addLayout(colours);
+    m_colorWell = new QToolButton(content);
+    m_colorWell->setFixedSize(26, 28);
+    m_colorWell->setIconSize(QSize(22, 22));
+    m_colorWell->setAutoRaise(true);
+    m_colorWell->setFocusPolicy(Qt::NoFocus);
+    m_colorWell->setToolTip(QStringLiteral("Colour"));
+    connect(m_colorWell, &QToolButton::clicked, this, [this] {
+        auto* dialog = new QColorDialog(m_doc->color(), window());
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setOption(QColorDialog::ShowAlphaChannel);
+        connect(dialog, &QColorDialog::colorSelected, this,
+            [this](const QColor& color) { act([=, this] { m_doc->setColor(color); }); });
+        dialog->open();
+    });
+    row->addWidget(m_colorWell);
+
+    // 4. Stroke width.
+    m_strokeWidth = menuButton(QStringLiteral("lineweight"), QStringLiteral("Stroke width"), content);
+    for (int points : strokeWidths) {
+        QAction* action = m_strokeWidth->menu()->addAction(pointLabel(points));
+        action->setCheckable(true);
+        action->setData(points);
+        connect(action, &QAction::triggered, this,
+            [this, points] { act([=, this] { m_doc->setLineWidth(points * m_doc->scale()); }); });
+    }
+    row->addWidget(m_strokeWidth);
+
+    // 5. Arrow style.
+    m_arrowStyle = new QComboBox(content);
+    m_arrowStyle->addItems(
+        {QStringLiteral("Tapered"), QStringLiteral("Classic"), QStringLiteral("Double"), QStringLiteral("Curved")});
+    m_arrowStyle->setFixedWidth(92);
+    m_arrowStyle->setFocusPolicy(Qt::NoFocus);
+    connect(m_arrowStyle, &QComboBox::activated, this,
+        [this](int index) { act([=, this] { m_doc->setArrowStyle(index); }); });
+    row->addWidget(m_arrowStyle);
+
+    // 6. Text style and font size.
+    m_textStyle = new QComboBox(content);
+    m_textStyle->addItems(
+        {QStringLiteral("Plain"), QStringLiteral("Outline"), QStringLiteral("Label"), QStringLiteral("Shadow")});
+    m_textStyle->setFixedWidth(84);
+    m_textStyle->setFocusPolicy(Qt::NoFocus);
+    connect(m_textStyle, &QComboBox::activated, this,
+        [this](int index) { act([=, this] { m_doc->setTextStyle(index); }); });
+    row->addWidget(m_textStyle);
+    m_fontSize = menuButton(QStringLiteral("textformat.size"), QStringLiteral("Font size"), content);
+    for (int points : fontSizes) {
+        QAction* action = m_fontSize->menu()->addAction(pointLabel(points));
+        action->setCheckable(true);
+        action->setData(points);
+        connect(action, &QAction::triggered, this,
+            [this, points] { act([=, this] { m_doc->setFontSize(points * m_doc->scale()); }); });
+    }
+    row->addWidget(m_fontSize);
+
+    // 7. Crop.
+    m_cropDone = new QPushButton(QStringLiteral("Done"), content);
+    m_cropDone->setFocusPolicy(Qt::NoFocus);
+    m_cropDone->setShortcut(QKeySequence(Qt::Key_Return));
+    connect(m_cropDone, &QPushButton::clicked, this, [this] { act([this] { m_doc->setTool(Tool::select); }); });
+    row->addWidget(m_cropDone);
+    m_cropReset = new QPushButton(QStringLiteral("Reset"), content);
+    m_cropReset->setFocusPolicy(Qt::NoFocus);
+    connect(m_cropReset, &QPushButton::clicked, this, [this] {
+        act([this] {
+            m_doc->pushUndo();
+            m_doc->setCrop(std::nullopt);
+        });
+    });
+    row->addWidget(m_cropReset);
+
+    row->addStretch(1);
+
+    // 8. Undo and redo. Ctrl stands for the Command key of the original shortcuts.
+    m_undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo (Ctrl+Z)"), content);
+    connect(m_undo, &QToolButton::clicked, controller, &EditorWindowController::undo);
+    row->addWidget(m_undo);
+    m_redo = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("Redo (Shift+Ctrl+Z)"), content);
+    connect(m_redo, &QToolButton::clicked, controller, &EditorWindowController::redo);
+    row->addWidget(m_redo);
+
+    // 9. Rotate, flip and resize.
+    m_transform = menuButton(QStringLiteral("rotate.right"), QStringLiteral("Rotate, flip & resize"), content);
+    QMenu* transforms = m_transform->menu();
+    auto addTransform = [&](const QString& text, std::function<void()> command) {
+        connect(transforms->addAction(text), &QAction::triggered, this, [this, command] { act(command); });
+    };
+    addTransform(QStringLiteral("Rotate Left"), [this] { m_doc->transform(-90, false, false); });
+    addTransform(QStringLiteral("Rotate Right"), [this] { m_doc->transform(90, false, false); });
+    addTransform(QStringLiteral("Flip Horizontal"), [this] { m_doc->transform(0, true, false); });
+    addTransform(QStringLiteral("Flip Vertical"), [this] { m_doc->transform(0, false, true); });
+    transforms->addSeparator();
+    addTransform(QStringLiteral("Resize to 50%"), [this] { m_doc->resize(m_doc->base().width() / 2); });
+    addTransform(QStringLiteral("Resize to 1x (non-Retina)"),
+        [this] { m_doc->resize(static_cast<int>(std::trunc(m_doc->base().width() / m_doc->scale()))); });
+    row->addWidget(m_transform);
+
+    // 10. The background panel.
+    m_backgroundToggle = symbolButton(QStringLiteral("photo.artframe"), QStringLiteral("Background tool"), content);
+    m_backgroundToggle->setCheckable(true);
+    connect(m_backgroundToggle, &QToolButton::toggled, this, [this](bool shown) {
+        if (shown != m_doc->showBackgroundPanel())
+            act([=, this] { m_doc->setShowBackgroundPanel(shown); });
+    });
+    row->addWidget(m_backgroundToggle);
+
+    setWidget(content);
+    connect(m_doc, &EditorDocument::changed, this, &EditorToolbar::refresh);
+    refresh();
+}
+
+void EditorToolbar::act(const std::function<void()>& command)
+{
+    // A menu command on a half-typed text would bake or restyle it without its text.
+    m_canvas->endTextEditing();
+    command();
+}
+
+void EditorToolbar::refresh()
+{
+    const Tool tool = m_doc->tool();
+    const Annotation* selected = m_doc->selectedAnnotation();
+    for (const auto& [t, button] : m_toolButtons)
+        button->update();
+    for (QAbstractButton* swatch : m_swatches)
+        swatch->update();
+    m_colorWell->setIcon(colorIcon(m_doc->color()));
+
+    const double scale = m_doc->scale();
+    for (QAction* action : m_strokeWidth->menu()->actions())
+        action->setChecked(std::abs(action->data().toInt() * scale - m_doc->lineWidth()) < 1e-6);
+    for (QAction* action : m_fontSize->menu()->actions())
+        action->setChecked(std::abs(action->data().toInt() * scale - m_doc->fontSize()) < 1e-6);
+
+    const bool arrows = tool == Tool::arrow || (selected && selected->is(Tool::arrow));
+    const bool texts = tool == Tool::text || (selected && selected->is(Tool::text));
+    m_arrowStyle->setVisible(arrows);
+    m_textStyle->setVisible(texts);
+    m_fontSize->setVisible(texts);
+    const QSignalBlocker arrowBlocker(m_arrowStyle);
+    const QSignalBlocker textBlocker(m_textStyle);
+    m_arrowStyle->setCurrentIndex(m_doc->arrowStyle() >= 0 && m_doc->arrowStyle() < 4 ? int(m_doc->arrowStyle()) : -1);
+    m_textStyle->setCurrentIndex(m_doc->textStyle() >= 0 && m_doc->textStyle() < 4 ? int(m_doc->textStyle()) : -1);
+
+    m_cropDone->setVisible(tool == Tool::crop);
+    m_cropReset->setVisible(tool == Tool::crop);
+    m_undo->setEnabled(!m_doc->undoStack().empty());
+    m_redo->setEnabled(!m_doc->redoStack().empty());
+    const QSignalBlocker toggleBlocker(m_backgroundToggle);
+    m_backgroundToggle->setChecked(m_doc->showBackgroundPanel());
+}
+
+} // namespace vantrel
