@@ -156,7 +156,10 @@ CanvasView::CanvasView(EditorDocument* doc, QWidget* parent)
     setMinimumSize(200, 150);
     // QWidget::update coalesces: however many changes a drag step makes, one repaint follows on
     // the next turn of the event loop.
-    connect(m_doc, &EditorDocument::changed, this, [this] { update(); });
+    connect(m_doc, &EditorDocument::changed, this, [this] {
+        if (!m_partialRepaint)
+            update();
+    });
     connect(m_doc, &EditorDocument::toolChanged, this, &CanvasView::updateCursor);
     updateCursor();
 }
@@ -190,25 +193,71 @@ void CanvasView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const CanvasGeometry g = geometryNow();
+    if (draggedTopmost()) {
+        // Dragging the topmost annotation redraws only it: a 4K base with blurs and spotlights
+        // costs a whole frame to draw, the picture of the rest a copy.
+        if (!dragCacheFits(g)) {
+            const double dpr = devicePixelRatioF();
+            DragCache cache;
+            cache.image = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+            cache.image.setDevicePixelRatio(dpr);
+            cache.viewSize = size();
+            cache.devicePixelRatio = dpr;
+            cache.s = g.s;
+            cache.origin = g.origin;
+            cache.raw = m_doc->tool() == Tool::crop;
+            cache.baseKey = m_doc->base().cacheKey();
+            cache.crop = m_doc->crop();
+            cache.background = m_doc->background();
+            cache.rest.assign(m_doc->annotations().begin(), m_doc->annotations().end() - 1);
+            if (!cache.image.isNull()) {
+                QPainter cachePainter(&cache.image);
+                paintScene(cachePainter, g, DocumentPart::allButTopmost);
+                m_dragCache = std::move(cache);
+            }
+        }
+        if (m_dragCache) {
+            painter.drawImage(QPointF(0, 0), m_dragCache->image);
+            painter.save();
+            painter.setClipRect(g.imageRect().intersected(rect()));
+            painter.translate(g.origin);
+            painter.scale(g.s, g.s);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, g.s < 1);
+            m_doc->drawDocument(painter, m_dragCache->raw, DocumentPart::topmostOnly);
+            painter.restore();
+        } else {
+            paintScene(painter, g, DocumentPart::whole);
+        }
+    } else {
+        m_dragCache.reset();
+        paintScene(painter, g, DocumentPart::whole);
+    }
+
+    if (m_doc->tool() == Tool::crop)
+        paintCropOverlay(painter, g);
+    if (!m_editingTextID)
+        paintSelection(painter, g);
+}
+
+void CanvasView::paintScene(QPainter& painter, const CanvasGeometry& g, DocumentPart part) const
+{
     const QRectF image = g.imageRect();
     const QRectF view = rect();
     painter.fillRect(view, palette().color(QPalette::Window).darker(112));
 
     // Transparency checkerboard: 8-point squares of grey 0.82 on grey 0.92, anchored at the
     // image's top-left corner.
-    {
-        static const QPixmap tile = [] {
-            QPixmap pixmap(16, 16);
-            pixmap.fill(grey(0.92));
-            QPainter p(&pixmap);
-            p.fillRect(0, 0, 8, 8, grey(0.82));
-            p.fillRect(8, 8, 8, 8, grey(0.82));
-            return pixmap;
-        }();
-        QBrush brush(tile);
-        brush.setTransform(QTransform::fromTranslate(image.left(), image.top()));
-        painter.fillRect(image.intersected(view), brush);
-    }
+    static const QPixmap tile = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(grey(0.92));
+        QPainter p(&pixmap);
+        p.fillRect(0, 0, 8, 8, grey(0.82));
+        p.fillRect(8, 8, 8, 8, grey(0.82));
+        return pixmap;
+    }();
+    QBrush brush(tile);
+    brush.setTransform(QTransform::fromTranslate(image.left(), image.top()));
+    painter.fillRect(image.intersected(view), brush);
 
     painter.save();
     painter.setClipRect(image.intersected(view));
@@ -216,13 +265,29 @@ void CanvasView::paintEvent(QPaintEvent*)
     painter.scale(g.s, g.s);
     // Zoomed in, pixels stay crisp; zoomed out, they are filtered.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, g.s < 1);
-    m_doc->drawDocument(painter, m_doc->tool() == Tool::crop);
+    m_doc->drawDocument(painter, m_doc->tool() == Tool::crop, part);
     painter.restore();
+}
 
-    if (m_doc->tool() == Tool::crop)
-        paintCropOverlay(painter, g);
-    if (!m_editingTextID)
-        paintSelection(painter, g);
+std::optional<QUuid> CanvasView::draggedTopmost() const
+{
+    const std::optional<QUuid> id = draggedID();
+    const std::vector<Annotation>& annotations = m_doc->annotations();
+    if (!id || annotations.empty() || annotations.back().id != *id || !m_doc->topmostDrawsLast())
+        return std::nullopt;
+    return id;
+}
+
+bool CanvasView::dragCacheFits(const CanvasGeometry& g) const
+{
+    if (!m_dragCache)
+        return false;
+    const DragCache& c = *m_dragCache;
+    const std::vector<Annotation>& annotations = m_doc->annotations();
+    return c.viewSize == size() && c.devicePixelRatio == devicePixelRatioF() && c.s == g.s && c.origin == g.origin
+        && c.raw == (m_doc->tool() == Tool::crop) && c.baseKey == m_doc->base().cacheKey() && c.crop == m_doc->crop()
+        && c.background == m_doc->background() && c.rest.size() + 1 == annotations.size()
+        && std::equal(c.rest.begin(), c.rest.end(), annotations.begin());
 }
 
 void CanvasView::paintCropOverlay(QPainter& painter, const CanvasGeometry& g) const
@@ -410,7 +475,47 @@ void CanvasView::press(QPointF p, int clickCount, Qt::KeyboardModifiers modifier
     }
 }
 
+std::optional<QUuid> CanvasView::draggedID() const
+{
+    if (const auto* drawing = std::get_if<Drawing>(&m_drag))
+        return drawing->id;
+    if (const auto* moving = std::get_if<Moving>(&m_drag))
+        return moving->id;
+    if (const auto* handle = std::get_if<Handle>(&m_drag))
+        return handle->id;
+    return std::nullopt;
+}
+
+std::optional<QRect> CanvasView::effectRepaintRect(const CanvasGeometry& g) const
+{
+    const std::optional<QUuid> id = draggedID();
+    const Annotation* a = id ? m_doc->annotation(*id) : nullptr;
+    if (!a || !(a->is(Tool::blur) || a->is(Tool::pixelate) || a->is(Tool::spotlight)))
+        return std::nullopt;
+    // These draw nothing outside their rectangle (the spotlight's dimming changes only inside its
+    // ellipse's rectangle); the selection outline and handles reach 4 + 5 points further.
+    const double reach = 4 + handleDiameter / 2 + 2;
+    return g.toView(a->normRect()).normalized().adjusted(-reach, -reach, reach, reach).toAlignedRect();
+}
+
 void CanvasView::dragTo(QPointF p, Qt::KeyboardModifiers modifiers)
+{
+    // Blur, pixelate and spotlight are drawn under the other annotations, so their drags redraw
+    // the whole document; only the area they change, though.
+    const CanvasGeometry g = geometryNow();
+    const std::optional<QRect> before = effectRepaintRect(g);
+    m_partialRepaint = before.has_value();
+    dragDocument(p, modifiers);
+    m_partialRepaint = false;
+    if (before) {
+        QRegion changed(*before);
+        if (const std::optional<QRect> after = effectRepaintRect(g))
+            changed += *after;
+        update(changed);
+    }
+}
+
+void CanvasView::dragDocument(QPointF p, Qt::KeyboardModifiers modifiers)
 {
     EditorDocument& doc = *m_doc;
     const QPointF q = geometryNow().toDocument(p);
@@ -486,6 +591,8 @@ void CanvasView::release()
         doc.withdrawUnchangedUndo(*m_pressMark);
     m_pressMark.reset();
     m_drag = std::monostate {};
+    m_dragCache.reset();
+    update();
 }
 
 // --- keys ----------------------------------------------------------------------------------

@@ -129,9 +129,19 @@ protected:
 private:
     void press(QPointF viewPoint, int clickCount, Qt::KeyboardModifiers modifiers);
     void dragTo(QPointF viewPoint, Qt::KeyboardModifiers modifiers);
+    void dragDocument(QPointF viewPoint, Qt::KeyboardModifiers modifiers);
+    std::optional<QUuid> draggedID() const;
+    // The view area a dragged blur, pixelate or spotlight repaints; none for other drags.
+    std::optional<QRect> effectRepaintRect(const CanvasGeometry& g) const;
     void release();
     void updateCursor();
     void fitTextField();
+    // Background, checkerboard and the document (or a part of it).
+    void paintScene(QPainter& painter, const CanvasGeometry& g, DocumentPart part) const;
+    // The annotation being dragged, when it is the topmost one and drawn last of all: frames
+    // then draw it over a cached picture of everything else.
+    std::optional<QUuid> draggedTopmost() const;
+    bool dragCacheFits(const CanvasGeometry& g) const;
     void paintCropOverlay(QPainter& painter, const CanvasGeometry& g) const;
     void paintSelection(QPainter& painter, const CanvasGeometry& g) const;
 
@@ -143,6 +153,24 @@ private:
     // The undo state when the current drag (or the editing of a new text) began.
     std::optional<UndoMark> m_pressMark;
     std::optional<UndoMark> m_newTextMark;
+
+    // The view without the dragged annotation, with what it was made from.
+    struct DragCache
+    {
+        QImage image;
+        QSize viewSize;
+        double devicePixelRatio = 0;
+        double s = 0;
+        QPointF origin;
+        bool raw = false;
+        qint64 baseKey = 0;
+        std::optional<QRectF> crop;
+        BackgroundSettings background;
+        std::vector<Annotation> rest;
+    };
+    std::optional<DragCache> m_dragCache;
+    // Set while a drag step changes the document and repaints only what it changed itself.
+    bool m_partialRepaint = false;
 };
 
 } // namespace vantrel

@@ -509,14 +509,15 @@ DocumentLayout EditorDocument::layout(bool raw) const
     return {QSizeF(canvas.width, canvas.height), origin - cropOrigin, QRectF(origin, content)};
 }
 
-void EditorDocument::drawDocument(QPainter& painter, bool raw) const
+void EditorDocument::drawDocument(QPainter& painter, bool raw, DocumentPart part) const
 {
     const DocumentLayout l = layout(raw);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     if (m_background.enabled && !raw) {
-        drawBackground(painter, m_background, l.canvasSize, l.contentRect);
+        if (part != DocumentPart::topmostOnly)
+            drawBackground(painter, m_background, l.canvasSize, l.contentRect);
         const double radius = std::max(
             0.0, std::min({m_background.cornerRadius, l.contentRect.width() / 2, l.contentRect.height() / 2}));
         if (radius > 0) {
@@ -530,9 +531,32 @@ void EditorDocument::drawDocument(QPainter& painter, bool raw) const
         intersectClip(painter, l.contentRect);
     }
     painter.translate(l.offset);
-    painter.drawImage(QPointF(0, 0), m_base);
-    drawAnnotations(painter, m_annotations, m_effects, m_base.size());
+    switch (part) {
+    case DocumentPart::whole:
+        painter.drawImage(QPointF(0, 0), m_base);
+        drawAnnotations(painter, m_annotations, m_effects, m_base.size());
+        break;
+    case DocumentPart::allButTopmost:
+        painter.drawImage(QPointF(0, 0), m_base);
+        if (!m_annotations.empty()) {
+            const std::vector<Annotation> rest(m_annotations.begin(), m_annotations.end() - 1);
+            drawAnnotations(painter, rest, m_effects, m_base.size());
+        }
+        break;
+    case DocumentPart::topmostOnly:
+        if (!m_annotations.empty())
+            drawAnnotation(painter, m_annotations.back(), m_effects, m_base.size());
+        break;
+    }
     painter.restore();
+}
+
+bool EditorDocument::topmostDrawsLast() const
+{
+    if (m_annotations.empty())
+        return false;
+    const Annotation& top = m_annotations.back();
+    return !top.is(Tool::blur) && !top.is(Tool::pixelate) && !top.is(Tool::spotlight);
 }
 
 QImage EditorDocument::render() const

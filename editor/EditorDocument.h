@@ -40,6 +40,15 @@ struct UndoMark
     bool dirty = false;
 };
 
+// What drawDocument draws. A view that redraws while the topmost annotation is dragged draws the
+// rest once and the topmost annotation over it each frame; when the topmost annotation is drawn
+// in the last pass (see topmostDrawsLast) the two parts together are exactly the whole.
+enum class DocumentPart {
+    whole,
+    allButTopmost,
+    topmostOnly, // neither background nor base: the topmost annotation, clipped like the whole
+};
+
 // Where the output pixels go, all in output pixels.
 struct DocumentLayout
 {
@@ -151,7 +160,10 @@ public:
     // Rendering. `raw` (the crop tool) shows the whole base without crop or background.
     DocumentLayout layout(bool raw) const;
     // Draws into a y-down painter whose origin is the output's top-left.
-    void drawDocument(QPainter& painter, bool raw) const;
+    void drawDocument(QPainter& painter, bool raw, DocumentPart part = DocumentPart::whole) const;
+    // Whether the topmost annotation exists and is drawn after everything else (blur, pixelate
+    // and spotlight are drawn in earlier passes, under other annotations).
+    bool topmostDrawsLast() const;
     // The final output image; the base unchanged when it cannot be made.
     QImage render() const;
     // Base-sized image of the base (and annotations); no crop or background.

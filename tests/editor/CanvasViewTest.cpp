@@ -556,3 +556,84 @@ TEST_F(Canvas, TheSelectionIsOutlinedWithHandles)
         outlined |= after.pixelColor(view({150, 100}) + QPoint(x, -4)) != QColor(Qt::white);
     EXPECT_TRUE(outlined);
 }
+
+// --- repainting while dragging -------------------------------------------------------------
+
+namespace {
+
+// A base with detail, and annotations of every drawing pass, so that a part drawn apart or a
+// region left unpainted shows.
+void busyDocument(EditorDocument& doc)
+{
+    QImage base(400, 300, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            base.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+    doc.restore({base, {}, std::nullopt, doc.background()});
+    for (auto [tool, a, b] : {std::tuple {Tool::blur, QPointF(20, 20), QPointF(120, 120)},
+             std::tuple {Tool::spotlight, QPointF(200, 50), QPointF(380, 250)},
+             std::tuple {Tool::highlighter, QPointF(30, 200), QPointF(300, 200)},
+             std::tuple {Tool::arrow, QPointF(50, 280), QPointF(250, 150)}}) {
+        const QUuid id = *doc.createAnnotation(tool, a);
+        doc.modifyAnnotation(id, [&, b = b, a = a](Annotation& x) {
+            x.end = b;
+            if (!x.points.empty())
+                x.points = {a, (a + b) / 2 + QPointF(0, 20), b};
+        });
+    }
+}
+
+// What the window shows now, as painted region by region into its backing store.
+QImage shownOnScreen(QWidget* widget)
+{
+    QApplication::processEvents();
+    return widget->screen()->grabWindow(widget->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage paintedWhole(QWidget* widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST_F(Canvas, DrawingTheTopmostAnnotationApartGivesTheWholePicture)
+{
+    busyDocument(*doc);
+    for (Tool tool : {Tool::filledRect, Tool::highlighter, Tool::arrow, Tool::text}) {
+        SCOPED_TRACE(rawValue(tool).toStdString());
+        doc->setTool(tool == Tool::text ? Tool::counter : tool);
+        press({60, 60});
+        move({150, 90});
+        move({230, 170});
+        const QImage duringDrag = paintedWhole(canvas.get());
+        release({230, 170});
+        doc->setSelectedID(std::nullopt);
+        EXPECT_EQ(duringDrag, paintedWhole(canvas.get()));
+    }
+}
+
+TEST_F(Canvas, EffectDragsRepaintEverythingTheyChange)
+{
+    busyDocument(*doc);
+    shownOnScreen(canvas.get());
+    for (Tool tool : {Tool::spotlight, Tool::blur, Tool::pixelate}) {
+        SCOPED_TRACE(rawValue(tool).toStdString());
+        doc->setTool(tool);
+        press({300, 100});
+        for (QPointF p : {QPointF(320, 160), QPointF(250, 200), QPointF(150, 60), QPointF(90, 280)}) {
+            move(p);
+            shownOnScreen(canvas.get());
+        }
+        EXPECT_EQ(shownOnScreen(canvas.get()), paintedWhole(canvas.get()));
+        release({90, 280});
+        // Moved and resized by its handle, with its selection outline.
+        doc->setTool(Tool::select);
+        press({200, 180});
+        move({260, 120});
+        shownOnScreen(canvas.get());
+        move({100, 150});
+        EXPECT_EQ(shownOnScreen(canvas.get()), paintedWhole(canvas.get()));
+        release({100, 150});
+    }
+}
