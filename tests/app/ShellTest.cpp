@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
+#include "EditorDocument.h"
+#include "EditorWindowController.h"
 #include "Fakes.h"
 #include "FocusHandOff.h"
 #include "PreferenceStore.h"
@@ -10,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -197,4 +200,31 @@ TEST(ReopenGate, SuppressedWhileFocusMovesAndAfterwardsNot)
     EXPECT_TRUE(delegate.applicationShouldHandleReopen());
     EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the settings window is not built yet")), 3);
     handOff.setClock({});
+}
+
+TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreSkipped)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("one.png"));
+    const QString second = dir.filePath(QStringLiteral("two.png"));
+    QImage(64, 48, QImage::Format_RGB32).save(first);
+    QImage(32, 24, QImage::Format_RGB32).save(second);
+    const QString broken = dir.filePath(QStringLiteral("broken.png"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x89PNG but not really");
+    file.close();
+
+    delegate.openFiles({QUrl::fromLocalFile(first), QUrl::fromLocalFile(broken), QUrl::fromLocalFile(second),
+        QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.png")))});
+    const QList<EditorWindowController*> editors = EditorWindowController::openEditors();
+    ASSERT_EQ(editors.size(), 2);
+    EXPECT_EQ(editors[0]->doc().base().size(), QSize(64, 48));
+    EXPECT_EQ(editors[1]->doc().base().size(), QSize(32, 24));
+    EXPECT_EQ(editors[0]->window()->windowTitle(), QStringLiteral("Vantrel Editor"));
+    EXPECT_TRUE(editors[0]->window()->isVisible());
+    for (EditorWindowController* editor : editors)
+        editor->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(EditorWindowController::openEditors().isEmpty());
 }

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -68,6 +69,16 @@ private:
     QString m_stderr;
 };
 
+// Top-level windows titled like the editor, as the window manager sees them.
+QStringList editorWindows()
+{
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Vantrel Editor$")});
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 bool busNameTaken()
 {
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
@@ -91,7 +102,8 @@ TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
         QTest::qWaitFor([&] { return first.errors().contains(QStringLiteral("Vantrel: reopen requested")); }, 5000))
         << first.errors().toStdString();
 
-    // Files go to the running instance, which opens them (the editor tells the log).
+    // Files go to the running instance, which opens each in an editor window.
+    EXPECT_TRUE(editorWindows().isEmpty());
     QTemporaryDir dir;
     const QString image = dir.filePath(QStringLiteral("shot.png"));
     QImage(40, 30, QImage::Format_RGB32).save(image);
@@ -99,4 +111,18 @@ TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
     ASSERT_TRUE(withFile.process().waitForFinished(10000));
     EXPECT_EQ(withFile.process().exitCode(), 0);
     EXPECT_TRUE(first.process().state() == QProcess::Running);
+    ASSERT_TRUE(QTest::qWaitFor([] { return editorWindows().size() == 1; }, 10000)) << first.errors().toStdString();
+
+    // A second image, a second window; a file that is no image opens nothing.
+    const QString text = dir.filePath(QStringLiteral("notes.png"));
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a picture");
+    notes.close();
+    VantrelProcess more({image, text});
+    ASSERT_TRUE(more.process().waitForFinished(10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return editorWindows().size() == 2; }, 10000)) << first.errors().toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(editorWindows().size(), 2);
+    EXPECT_FALSE(first.errors().contains(QStringLiteral("not built yet; the image is not opened")));
 }
