@@ -14,6 +14,11 @@ ScreenRecorder& ScreenRecorder::shared()
     return instance;
 }
 
+void ScreenRecorder::start(QScreen*, const QRectF&, bool)
+{
+    systemLog(QStringLiteral("Vantrel: the screen recorder is not built yet"));
+}
+
 void ScreenRecorder::stop()
 {
     systemLog(QStringLiteral("Vantrel: the screen recorder is not built yet"));

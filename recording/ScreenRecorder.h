@@ -2,6 +2,7 @@
 #pragma once
 
 class QScreen;
+class QRectF;
 
 namespace vantrel {
 
@@ -11,6 +12,8 @@ class ScreenRecorder
 public:
     static ScreenRecorder& shared();
 
+    bool isRecording() const { return false; }
+    void start(QScreen* screen, const QRectF& rect, bool gif);
     void stop();
 };
 

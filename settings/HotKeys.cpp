@@ -108,6 +108,11 @@ void HotKeyManager::registerAll()
             if (self)
                 self->handlePress(identifier);
         });
+        // A new keyboard mapping may move modifiers: grab everything afresh.
+        service->setKeymapChangedHandler([self] {
+            if (self)
+                self->registerAll();
+        });
         m_installed = true;
     }
     for (GlobalHotKeys::Reference ref : m_refs)

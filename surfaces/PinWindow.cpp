@@ -5,6 +5,11 @@
 
 namespace vantrel {
 
+void PinWindow::pin(const QImage&, double)
+{
+    systemLog(QStringLiteral("Vantrel: pinned screenshots are not built yet"));
+}
+
 int PinWindow::pinCount()
 {
     return 0;

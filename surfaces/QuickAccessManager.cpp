@@ -16,4 +16,9 @@ void QuickAccessManager::restore()
     systemLog(QStringLiteral("Vantrel: quick access thumbnails are not built yet; nothing to restore"));
 }
 
+void QuickAccessManager::show(const std::shared_ptr<CaptureItem>&)
+{
+    systemLog(QStringLiteral("Vantrel: quick access thumbnails are not built yet"));
+}
+
 } // namespace vantrel

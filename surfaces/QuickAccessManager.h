@@ -16,6 +16,8 @@ public:
     // The item of the thumbnail closed last, until it is restored.
     std::shared_ptr<CaptureItem> lastClosed() const { return m_lastClosed; }
     void restore();
+    // Adds a thumbnail for a finished capture.
+    void show(const std::shared_ptr<CaptureItem>& item);
 
 private:
     std::shared_ptr<CaptureItem> m_lastClosed;
