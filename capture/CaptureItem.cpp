@@ -1,7 +1,82 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CaptureItem.h"
 
+#include "CaptureHistory.h"
+#include "Clipboard.h"
+#include "MediaPreview.h"
+#include "PngEncoder.h"
+#include "PrivateFiles.h"
+#include "SavePanel.h"
+#include "Service.h"
+#include "Settings.h"
+#include "Toasts.h"
+#include "Workspace.h"
+#include "XdgPaths.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+
 namespace vantrel {
+
+namespace {
+
+void toastSaveFailed()
+{
+    showToast({.text = QStringLiteral("Save failed"),
+        .symbol = QStringLiteral("exclamationmark.triangle.fill"),
+        .duration = 1.6});
+}
+
+bool existsAt(const std::optional<QUrl>& url)
+{
+    return url && url->isLocalFile() && QFileInfo::exists(url->toLocalFile());
+}
+
+QString extensionOf(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString withoutExtension(const QString& name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+} // namespace
+
+std::optional<QByteArray> encodeImage(const QImage& image, ImageFormat format)
+{
+    if (image.isNull())
+        return std::nullopt;
+    if (format == ImageFormat::png)
+        return encodePng(image, PngSpeed::compact);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(image))
+        return std::nullopt;
+    return bytes;
+}
+
+QString expandedSaveDirectory()
+{
+    QString folder = Settings::shared().saveDirectory();
+    if (folder == QLatin1String("~"))
+        folder = QDir::homePath();
+    else if (folder.startsWith(QLatin1String("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    if (folder.isEmpty())
+        folder = xdg::desktopDir();
+    return QDir::cleanPath(folder);
+}
 
 std::shared_ptr<CaptureItem> CaptureItem::fromImage(QImage image, double scale, CaptureKind kind)
 {
@@ -18,6 +93,203 @@ std::shared_ptr<CaptureItem> CaptureItem::fromFile(QUrl fileURL, CaptureKind kin
     item->fileURL = std::move(fileURL);
     item->kind = kind;
     return item;
+}
+
+std::shared_ptr<CaptureItem> CaptureItem::fromHistory(const HistoryItem& record)
+{
+    auto item = std::make_shared<CaptureItem>();
+    item->history = record;
+    item->kind = record.kind;
+    const QString path = CaptureHistory::shared().filePath(record);
+    if (record.isVideo()) {
+        item->fileURL = QUrl::fromLocalFile(path);
+    } else {
+        QImageReader reader(path);
+        QImage picture = reader.read();
+        if (!picture.isNull())
+            item->image = std::move(picture);
+    }
+    return item;
+}
+
+QSizeF CaptureItem::pointSize() const
+{
+    if (!image)
+        return {};
+    const double s = scale > 0 ? scale : 1.0;
+    return QSizeF(image->width() / s, image->height() / s);
+}
+
+QString CaptureItem::suggestedFileName() const
+{
+    const Settings& settings = Settings::shared();
+    if (fileURL) {
+        const QString extension = QFileInfo(fileURL->toLocalFile()).suffix();
+        return settings.fileName(
+            extension, kind == CaptureKind::gif ? QStringLiteral("GIF") : QStringLiteral("Recording"));
+    }
+    return settings.fileName(rawValue(settings.imageFormat()), QString());
+}
+
+void CaptureItem::copyToClipboard(bool quiet)
+{
+    Clipboard* clipboard = Service<Clipboard>::find();
+    if (!clipboard)
+        return;
+    clipboard->clear();
+    bool copied = false;
+    if (image) {
+        QImage picture = *image;
+        picture.setDevicePixelRatio(scale > 0 ? scale : 1.0);
+        clipboard->write({.image = picture});
+        copied = true;
+    } else if (fileURL) {
+        if (std::optional<QUrl> url = shareableFileURL()) {
+            clipboard->write({.fileURLs = {*url}});
+            copied = true;
+        }
+    }
+    // An item whose picture could not be read puts nothing there, and says nothing.
+    if (copied && !quiet)
+        showToast({.text = QStringLiteral("Copied to clipboard"),
+            .symbol = QStringLiteral("checkmark.circle.fill"),
+            .duration = 1.6});
+}
+
+std::optional<QUrl> CaptureItem::save(bool quiet)
+{
+    const QString folder = expandedSaveDirectory();
+    QDir().mkpath(folder); // a failure shows as the write failing below
+
+    const QString name = suggestedFileName();
+    const QString base = withoutExtension(name);
+    const QString extension = extensionOf(name);
+    QString target = QDir(folder).filePath(name);
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = QDir(folder).filePath(base + QStringLiteral(" (%1).").arg(n) + extension);
+
+    bool written = false;
+    if (fileURL) {
+        written = QFile::copy(fileURL->toLocalFile(), target);
+    } else if (image) {
+        const std::optional<QByteArray> bytes = encodeImage(*image, Settings::shared().imageFormat());
+        if (!bytes)
+            return std::nullopt;
+        written = !files::writeFile(target, *bytes, {.access = files::Access::userDefault});
+        if (!written)
+            QFile::remove(target); // no half-written picture under the user's name
+    } else {
+        return std::nullopt;
+    }
+    if (!written) {
+        toastSaveFailed();
+        return std::nullopt;
+    }
+    savedURL = QUrl::fromLocalFile(target);
+    if (!quiet)
+        showToast({.text = QStringLiteral("Saved to ") + QDir(folder).dirName(),
+            .symbol = QStringLiteral("arrow.down.circle.fill"),
+            .duration = 1.6});
+    return savedURL;
+}
+
+void CaptureItem::saveAs()
+{
+    SavePanel* panel = Service<SavePanel>::find();
+    if (!panel)
+        return;
+    const std::optional<QString> chosen = panel->run(
+        {.directory = expandedSaveDirectory(), .fileName = suggestedFileName(), .imageTypes = bool(image)});
+    if (!chosen || chosen->isEmpty())
+        return;
+    const QString target = *chosen;
+    bool written = false;
+    if (image) {
+        const ImageFormat format = QFileInfo(target).suffix().toLower().startsWith(QLatin1String("jp"))
+            ? ImageFormat::jpg
+            : ImageFormat::png;
+        if (const std::optional<QByteArray> bytes = encodeImage(*image, format))
+            written = !files::writeFile(target, *bytes, {.access = files::Access::userDefault, .atomic = true});
+    } else if (fileURL) {
+        const QString source = fileURL->toLocalFile();
+        if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
+            written = true; // saving a recording over itself: removing it first would lose it
+        } else {
+            QFile::remove(target);
+            written = QFile::copy(source, target);
+        }
+    }
+    if (!written) {
+        toastSaveFailed();
+        return;
+    }
+    savedURL = QUrl::fromLocalFile(target);
+}
+
+std::optional<QUrl> CaptureItem::shareableFileURL()
+{
+    if (existsAt(savedURL))
+        return savedURL;
+    if (fileURL)
+        return fileURL;
+    if (existsAt(tempURL))
+        return tempURL;
+    if (!image)
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = encodeImage(*image, Settings::shared().imageFormat());
+    if (!bytes)
+        return std::nullopt;
+    // A folder only the user can enter, under the shared temporary folder.
+    const std::optional<QString> folder = files::makePrivateTemporaryDirectory();
+    if (!folder)
+        return std::nullopt;
+    const QString target = QDir(*folder).filePath(suggestedFileName());
+    if (files::writeFile(target, *bytes, {.access = files::Access::privateToUser}))
+        return std::nullopt;
+    tempURL = QUrl::fromLocalFile(target);
+    return tempURL;
+}
+
+void CaptureItem::openExternally()
+{
+    Workspace* workspace = Service<Workspace>::find();
+    if (!workspace)
+        return;
+    if (const std::optional<QUrl> url = shareableFileURL())
+        workspace->open(*url);
+}
+
+QImage CaptureItem::displayImage() const
+{
+    if (image) {
+        QImage picture = *image;
+        picture.setDevicePixelRatio(scale > 0 ? scale : 1.0);
+        return picture;
+    }
+    if (fileURL) {
+        const QString path = fileURL->toLocalFile();
+        if (QFileInfo(path).suffix().toLower() == QLatin1String("gif"))
+            return QImageReader(path).read(); // the first frame, or an empty image
+        if (std::optional<QImage> frame = firstVideoFrame(path))
+            return *frame;
+        return fileIcon(path);
+    }
+    return {};
+}
+
+void CaptureItem::replaceImage(const QImage& newImage)
+{
+    image = newImage;
+    tempURL.reset(); // the old temporary file shows the old picture
+    if (history) {
+        CaptureHistory::shared().replaceImage(*history, newImage);
+        history->width = newImage.width();
+        history->height = newImage.height();
+    }
+    if (savedURL && savedURL->isLocalFile()) {
+        if (const std::optional<QByteArray> bytes = encodeImage(newImage, Settings::shared().imageFormat()))
+            files::writeFile(savedURL->toLocalFile(), *bytes, {.access = files::Access::userDefault, .atomic = true});
+    }
 }
 
 } // namespace vantrel

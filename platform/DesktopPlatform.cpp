@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopPlatform.h"
 
+#include "Clipboard.h"
 #include "FocusService.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "SavePanel.h"
+#include "ScreenGrabber.h"
 #include "Service.h"
 #include "Sounds.h"
+#include "Workspace.h"
 #include "XdgPaths.h"
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
+#include "x11/X11ScreenGrabber.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +30,10 @@ struct DesktopPlatform::Services
     GrantedCaptureAccess captureAccess;
     X11GlobalHotKeys hotKeys {&keyboardLayout};
     CanberraSounds sounds;
+    X11ScreenGrabber screenGrabber;
+    QtClipboard clipboard;
+    DesktopWorkspace workspace;
+    QtSavePanel savePanel;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -33,6 +42,10 @@ struct DesktopPlatform::Services
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
     ScopedService<Sounds> soundsSlot {&sounds};
+    ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
+    ScopedService<Clipboard> clipboardSlot {&clipboard};
+    ScopedService<Workspace> workspaceSlot {&workspace};
+    ScopedService<SavePanel> savePanelSlot {&savePanel};
 };
 
 DesktopPlatform::DesktopPlatform()

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Fakes.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace vantrel::test {
 
 LogCapture::LogCapture()
@@ -60,6 +63,94 @@ std::optional<QString> FakeLoginItem::setEnabled(bool value)
         return failure;
     enabled = value;
     return std::nullopt;
+}
+
+namespace {
+
+int screenIndex(const QScreen* screen)
+{
+    return int(QGuiApplication::screens().indexOf(const_cast<QScreen*>(screen)));
+}
+
+} // namespace
+
+QRgb FakeScreenGrabber::syntheticPixel(int index, int x, int y)
+{
+    return qRgb(x % 256, y % 256, (40 * (index + 1)) % 256);
+}
+
+QImage FakeScreenGrabber::screenImage(const QScreen* screen) const
+{
+    if (auto it = screenImages.find(screen); it != screenImages.end())
+        return it->second;
+    const qreal scale = screen->devicePixelRatio();
+    const QSize size(int(screen->geometry().width() * scale), int(screen->geometry().height() * scale));
+    QImage image(size, QImage::Format_RGB32);
+    const int index = screenIndex(screen);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            row[x] = syntheticPixel(index, x, y);
+    }
+    return image;
+}
+
+std::optional<quint32> FakeScreenGrabber::displayID(const QScreen* screen)
+{
+    if (!screen || unnamedScreens.count(screen))
+        return std::nullopt;
+    if (auto it = ids.find(screen); it != ids.end())
+        return it->second;
+    return quint32(100 + screenIndex(screen));
+}
+
+Expected<QImage> FakeScreenGrabber::grabScreen(const QScreen* screen, const QRect& nativeRect)
+{
+    screenGrabs.emplace_back(screen, nativeRect);
+    if (failingScreens.count(screen))
+        return Error {
+            .domain = QStringLiteral("FakeScreenGrabber"), .code = 7, .description = QStringLiteral("refused")};
+    const QImage whole = screenImage(screen);
+    const QRect area = nativeRect & whole.rect();
+    if (area.isEmpty())
+        return Error {
+            .domain = QStringLiteral("FakeScreenGrabber"), .code = 8, .description = QStringLiteral("outside")};
+    return whole.copy(area);
+}
+
+std::vector<WindowInfo> FakeScreenGrabber::windowsFrontToBack()
+{
+    ++windowListRequests;
+    return windows;
+}
+
+Expected<QImage> FakeScreenGrabber::grabWindow(quint32 windowId)
+{
+    windowGrabs.push_back(windowId);
+    if (failingWindows.count(windowId))
+        return Error {.domain = QStringLiteral("FakeScreenGrabber"), .code = 9, .description = QStringLiteral("gone")};
+    if (auto it = windowImages.find(windowId); it != windowImages.end())
+        return it->second;
+    for (const WindowInfo& window : windows) {
+        if (window.id == windowId) {
+            QImage image(window.nativeFrame.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(qRgb(128, 128, 128));
+            return image;
+        }
+    }
+    return Error {.domain = QStringLiteral("FakeScreenGrabber"), .code = 9, .description = QStringLiteral("gone")};
+}
+
+void FakeClipboard::write(const ClipboardContents& contents)
+{
+    current = contents;
+    ++writes;
+}
+
+void FakeClipboard::clear()
+{
+    current.reset();
+    ++clears;
 }
 
 } // namespace vantrel::test

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Clipboard.h"
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "SavePanel.h"
+#include "ScreenGrabber.h"
 #include "SystemLog.h"
 #include "Toasts.h"
+#include "Workspace.h"
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -83,6 +88,73 @@ public:
     std::optional<QString> setEnabled(bool value) override;
     bool enabled = false;
     std::optional<QString> failure;
+};
+
+// Screens with synthetic pictures and a window list set by the test. Unless a test sets a
+// picture, native pixel (x, y) of screen number i (in QGuiApplication::screens() order) is
+// qRgb(x % 256, y % 256, 40 * (i + 1)), so a crop shows where it came from and which screen.
+class FakeScreenGrabber : public ScreenGrabber
+{
+public:
+    std::optional<quint32> displayID(const QScreen* screen) override;
+    Expected<QImage> grabScreen(const QScreen* screen, const QRect& nativeRect) override;
+    std::vector<WindowInfo> windowsFrontToBack() override;
+    Expected<QImage> grabWindow(quint32 windowId) override;
+
+    // The whole picture of a screen in native pixels (geometry × device pixel ratio, truncated).
+    QImage screenImage(const QScreen* screen) const;
+    static QRgb syntheticPixel(int screenIndex, int x, int y);
+
+    std::map<const QScreen*, QImage> screenImages;
+    std::map<const QScreen*, quint32> ids; // default: 100 + screen index
+    std::set<const QScreen*> unnamedScreens; // answer no display id
+    std::set<const QScreen*> failingScreens;
+    std::vector<WindowInfo> windows; // front to back
+    std::map<quint32, QImage> windowImages; // default: opaque grey of the native frame size
+    std::set<quint32> failingWindows;
+
+    std::vector<std::pair<const QScreen*, QRect>> screenGrabs; // every request, in order
+    std::vector<quint32> windowGrabs;
+    int windowListRequests = 0;
+};
+
+// Remembers what was put on the clipboard.
+class FakeClipboard : public Clipboard
+{
+public:
+    void write(const ClipboardContents& contents) override;
+    void clear() override;
+    std::optional<QImage> image() override { return current ? current->image : std::nullopt; }
+
+    std::optional<ClipboardContents> current; // none after clear()
+    int writes = 0;
+    int clears = 0;
+};
+
+class FakeWorkspace : public Workspace
+{
+public:
+    bool open(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return true;
+    }
+    void reveal(const QUrl& fileURL) override { revealed.push_back(fileURL); }
+    std::vector<QUrl> opened;
+    std::vector<QUrl> revealed;
+};
+
+// Answers every save dialog with `answer` (none = the user cancels).
+class FakeSavePanel : public SavePanel
+{
+public:
+    std::optional<QString> run(const SavePanelRequest& request) override
+    {
+        requests.push_back(request);
+        return answer;
+    }
+    std::optional<QString> answer;
+    std::vector<SavePanelRequest> requests;
 };
 
 } // namespace vantrel::test

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Expected.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <cstddef>
+
+namespace vantrel::x11 {
+
+// Reads rectangles of a drawable (the root window, a window's composite pixmap) through a
+// MIT-SHM segment that is kept and reused between grabs, so a 4K frame costs one server-side
+// copy and one copy out. Falls back to a plain GetImage when the server has no shared memory
+// (a remote display). One object per connection and thread.
+class ShmImageReader
+{
+public:
+    explicit ShmImageReader(xcb_connection_t* connection);
+    ~ShmImageReader();
+    ShmImageReader(const ShmImageReader&) = delete;
+    ShmImageReader& operator=(const ShmImageReader&) = delete;
+
+    // `rect` in the drawable's pixels. Depth 24 gives an opaque RGB32 image (alpha forced to 255);
+    // depth 32 keeps the alpha channel (premultiplied, as X stores it).
+    Expected<QImage> read(xcb_drawable_t drawable, const QRect& rect, int depth);
+
+    bool usesSharedMemory() const { return m_shmAvailable; }
+
+private:
+    bool ensureSegment(std::size_t bytes);
+    void releaseSegment();
+    Expected<QImage> readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth);
+
+    xcb_connection_t* m_connection;
+    bool m_shmAvailable = false;
+    xcb_shm_seg_t m_segment = 0;
+    int m_shmId = -1;
+    unsigned char* m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
+} // namespace vantrel::x11
