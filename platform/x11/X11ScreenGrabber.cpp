@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
 #include <QThread>
 #include <QWidget>
@@ -42,12 +43,19 @@ Error xError(const QString& what)
     return Error {.domain = QStringLiteral("X11"), .code = 0, .description = what};
 }
 
+// Atom names never change while the server runs: one round trip per monitor name, ever.
 QString atomName(xcb_connection_t* c, xcb_atom_t atom)
 {
+    static QHash<xcb_atom_t, QString> names;
+    if (auto it = names.constFind(atom); it != names.constEnd())
+        return *it;
     Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr));
     if (!reply)
         return {};
-    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+    const QString name
+        = QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+    names.insert(atom, name);
+    return name;
 }
 
 Reply<xcb_get_property_reply_t> property(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
