@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppCaptureSurfaces.h"
 
+#include "BackgroundRenderer.h"
+#include "BackgroundSettings.h"
 #include "EditorWindowController.h"
 #include "PinWindow.h"
 #include "QuickAccessManager.h"
@@ -59,10 +61,17 @@ void AppCaptureSurfaces::recognizeText(const QImage&)
     systemLog(QStringLiteral("Vantrel: text recognition is not built yet"));
 }
 
-QImage AppCaptureSurfaces::applyWindowBackground(const QImage& image, int, double)
+QImage AppCaptureSurfaces::applyWindowBackground(const QImage& image, int presetID, double scale)
 {
-    systemLog(QStringLiteral("Vantrel: window backgrounds are not built yet; the window is kept as captured"));
-    return image;
+    BackgroundSettings background;
+    background.enabled = true;
+    background.presetID = presetID;
+    background.padding = 60 * scale;
+    background.cornerRadius = 12;
+    background.shadow = 0.5;
+    background.inset = 0;
+    background.aspect = AspectRatio::automatic;
+    return applyBackground(background, image);
 }
 
 } // namespace vantrel

@@ -14,11 +14,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
-
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -94,8 +93,7 @@ struct Probe
                 const uint8_t type = e->response_type & 0x7f;
                 if (type == XCB_MAP_NOTIFY) {
                     auto* map = reinterpret_cast<xcb_map_notify_event_t*>(e);
-                    xcb_get_geometry_reply_t* g
-                        = xcb_get_geometry_reply(c, xcb_get_geometry(c, map->window), nullptr);
+                    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, map->window), nullptr);
                     const bool big = g && g->width >= screen->width_in_pixels / 2
                         && g->height >= screen->height_in_pixels / 2 && map->window != backdrop;
                     std::free(g);
@@ -203,8 +201,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         probe.key({9}); // Escape
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        while (waitpid(-1, nullptr, WNOHANG) > 0) {
-        }
+        while (waitpid(-1, nullptr, WNOHANG) > 0) { }
     }
     if (mapped.empty()) {
         std::printf("no overlay seen in %d trials\n", trials);
@@ -212,7 +209,7 @@ int main(int argc, char** argv)
     }
     std::printf("%dx%d  trials %zu (failed %d)  mapped median %.1f ms p90 %.1f ms  first paint median %.1f ms p90 %.1f "
                 "ms\n",
-        probe.screen->width_in_pixels, probe.screen->height_in_pixels, mapped.size(), failures,
-        percentile(mapped, 0.5), percentile(mapped, 0.9), percentile(painted, 0.5), percentile(painted, 0.9));
+        probe.screen->width_in_pixels, probe.screen->height_in_pixels, mapped.size(), failures, percentile(mapped, 0.5),
+        percentile(mapped, 0.9), percentile(painted, 0.5), percentile(painted, 0.9));
     return 0;
 }

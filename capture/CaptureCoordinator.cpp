@@ -4,6 +4,7 @@
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
 #include "CaptureSurfaces.h"
+#include "Clipboard.h"
 #include "FocusService.h"
 #include "ScreenCapture.h"
 #include "SelectionOverlay.h"
@@ -12,7 +13,6 @@
 #include "Sounds.h"
 #include "Toasts.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -138,8 +138,8 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
     if (const auto* window = std::get_if<WindowInfo>(&result.target)) {
         Expected<Capture> capture = ScreenCapture::captureWindow(*window, settings.windowShadow());
         if (!capture) {
-            showToast({.text = QStringLiteral("Window capture failed"), .symbol = warningSymbol,
-                .duration = toastSeconds});
+            showToast(
+                {.text = QStringLiteral("Window capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
             return;
         }
         QImage image = capture->image;
@@ -181,8 +181,8 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
     }
 }
 
-std::optional<Capture> CaptureCoordinator::captureRegion(QScreen* screen, const QRectF& rect,
-    const std::optional<Capture>& frozen)
+std::optional<Capture> CaptureCoordinator::captureRegion(
+    QScreen* screen, const QRectF& rect, const std::optional<Capture>& frozen)
 {
     if (frozen) {
         const QRect pixels = outwardPixelRect(rect, frozen->scale).intersected(frozen->image.rect());
@@ -194,7 +194,8 @@ std::optional<Capture> CaptureCoordinator::captureRegion(QScreen* screen, const 
         return std::nullopt;
     Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen), rect);
     if (!capture) {
-        showToast({.text = QStringLiteral("Capture failed: ") + capture.error().description, .symbol = warningSymbol,
+        showToast({.text = QStringLiteral("Capture failed: ") + capture.error().description,
+            .symbol = warningSymbol,
             .duration = toastSeconds});
         return std::nullopt;
     }
@@ -228,7 +229,8 @@ void CaptureCoordinator::runAfterCaptureActions(const std::shared_ptr<CaptureIte
         return;
     }
     if (settings.afterCopy())
-        showToast({.text = QStringLiteral("Copied to clipboard"), .symbol = QStringLiteral("checkmark.circle.fill"),
+        showToast({.text = QStringLiteral("Copied to clipboard"),
+            .symbol = QStringLiteral("checkmark.circle.fill"),
             .duration = toastSeconds});
 }
 
@@ -251,13 +253,16 @@ bool CaptureCoordinator::ensureScreenCaptureAccess()
 
 void CaptureCoordinator::pinFromClipboard()
 {
-    const QImage image = QGuiApplication::clipboard()->image();
-    if (image.isNull()) {
-        showToast({.text = QStringLiteral("No image on the clipboard"), .symbol = QStringLiteral("doc.on.clipboard"),
+    Clipboard* clipboard = Service<Clipboard>::find();
+    const std::optional<QImage> image = clipboard ? clipboard->image() : std::nullopt;
+    if (!image || image->isNull()) {
+        showToast({.text = QStringLiteral("No image on the clipboard"),
+            .symbol = QStringLiteral("doc.on.clipboard"),
             .duration = toastSeconds});
         return;
     }
-    surfaces().pin(image, std::max(1.0, image.devicePixelRatio()));
+    // The picture's device pixel ratio carries its size in points.
+    surfaces().pin(*image, std::max(1.0, image->devicePixelRatio()));
 }
 
 void CaptureCoordinator::startCountdown(int seconds, std::function<void(bool)> completion)
@@ -279,7 +284,9 @@ void CaptureCoordinator::tick(int remaining, quint64 token)
             completion(true);
         return;
     }
-    showToast({.text = QString::number(remaining), .symbol = QStringLiteral("checkmark.circle.fill"), .large = true,
+    showToast({.text = QString::number(remaining),
+        .symbol = QStringLiteral("checkmark.circle.fill"),
+        .large = true,
         .duration = 0.9});
     if (Sounds* sounds = Service<Sounds>::find())
         sounds->playTick();

@@ -71,16 +71,15 @@ OverlayBar::OverlayBar(OverlayPurpose purpose, QWidget* parent)
         action(addButton(QStringLiteral("Scrolling"), QStringLiteral("arrow.up.and.down.text.horizontal"), false),
             OverlayAction::scrolling);
         layout->addWidget(separator(this));
-        action(addButton(QStringLiteral("Record"), QStringLiteral("record.circle"), false),
-            OverlayAction::recordVideo);
+        action(addButton(QStringLiteral("Record"), QStringLiteral("record.circle"), false), OverlayAction::recordVideo);
         action(addButton(QStringLiteral("GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
         break;
     case OverlayPurpose::record: {
         action(addButton(QStringLiteral("Record Video"), QStringLiteral("record.circle"), true),
             OverlayAction::recordVideo);
-        action(addButton(QStringLiteral("Record GIF"), QStringLiteral("photo.stack"), false),
-            OverlayAction::recordGIF);
-        QAbstractButton* fullscreen = addButton(QStringLiteral("Fullscreen"), QStringLiteral("rectangle.dashed"), false);
+        action(addButton(QStringLiteral("Record GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
+        QAbstractButton* fullscreen
+            = addButton(QStringLiteral("Fullscreen"), QStringLiteral("rectangle.dashed"), false);
         connect(fullscreen, &QAbstractButton::clicked, this, &OverlayBar::fullscreenPressed);
         break;
     }

@@ -51,7 +51,8 @@ Qt::CursorShape shapeOf(OverlayViewState::Cursor cursor)
 OverlayView::OverlayView(OverlayHost& host, OverlayPurpose purpose, QScreen* screen, std::optional<Capture> frozen,
     const std::vector<WindowInfo>* windows)
     : QWidget(nullptr,
-        Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint)
+        Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
+            | Qt::NoDropShadowWindowHint)
     , m_screen(screen)
     , m_frozen(std::move(frozen))
     , m_state(host, purpose, screen->geometry().size(), screen->geometry().topLeft(), windows)
@@ -87,7 +88,8 @@ void OverlayView::updateBar()
     }
     if (!m_bar) {
         m_bar = new OverlayBar(m_state.purpose(), this);
-        connect(m_bar, &OverlayBar::actionPressed, this, [this](OverlayAction action) { m_state.actionPressed(action); });
+        connect(
+            m_bar, &OverlayBar::actionPressed, this, [this](OverlayAction action) { m_state.actionPressed(action); });
         connect(m_bar, &OverlayBar::cancelPressed, this, [this] { m_state.cancelPressed(); });
         connect(m_bar, &OverlayBar::fullscreenPressed, this, [this] { m_state.fullscreenPressed(); });
         connect(m_bar, &OverlayBar::sizeFieldChanged, this, [this] {
@@ -209,8 +211,8 @@ void OverlayView::paintEvent(QPaintEvent*)
             p.setBrush(Qt::NoBrush);
             p.drawRoundedRect(frame.adjusted(1, 1, -1, -1), 10, 10);
             const QString label = !window->applicationName.isEmpty() ? window->applicationName
-                : !window->title.isEmpty()                            ? window->title
-                                                                      : QStringLiteral("Window");
+                : !window->title.isEmpty()                           ? window->title
+                                                                     : QStringLiteral("Window");
             drawPill(p, label, frame.center());
         }
     } else if (!selection || selection->isEmpty()) {

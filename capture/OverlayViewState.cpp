@@ -110,8 +110,7 @@ OverlayViewState::OverlayViewState(OverlayHost& host, OverlayPurpose purpose, QS
     , m_bounds(bounds)
     , m_displayOrigin(displayOrigin)
     , m_windows(windows)
-{
-}
+{ }
 
 void OverlayViewState::mouseDown(const QPointF& point, int clickCount, bool)
 {

@@ -77,8 +77,23 @@ public:
     };
     using Drag = std::variant<std::monostate, Creating, Moving, Resizing>;
 
-    enum class Key { left, right, up, down, space, escape, returnKey, enter, other };
-    enum class Cursor { crosshair, pointingHand, openHand, closedHand };
+    enum class Key {
+        left,
+        right,
+        up,
+        down,
+        space,
+        escape,
+        returnKey,
+        enter,
+        other
+    };
+    enum class Cursor {
+        crosshair,
+        pointingHand,
+        openHand,
+        closedHand
+    };
 
     // `displayOrigin` is the screen's top-left in global points: window frames are global.
     OverlayViewState(OverlayHost& host, OverlayPurpose purpose, QSizeF bounds, QPointF displayOrigin,

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace vantrel {
 
@@ -55,14 +56,13 @@ void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
     activeSlot()->show(startsInWindowMode(purpose));
 }
 
-SelectionOverlay::SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen,
-    std::vector<WindowInfo> windows, Completion completion)
+SelectionOverlay::SelectionOverlay(
+    OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows, Completion completion)
     : m_purpose(purpose)
     , m_frozen(std::move(frozen))
     , m_windows(std::move(windows))
     , m_completion(std::move(completion))
-{
-}
+{ }
 
 SelectionOverlay::~SelectionOverlay()
 {
@@ -101,9 +101,22 @@ void SelectionOverlay::show(bool windowMode)
     if (m_keyView) {
         m_keyView->activateWindow();
         m_keyView->setFocus();
+        grabKeyboard(0);
     }
     for (OverlayView* view : m_views)
         view->refresh();
+}
+
+void SelectionOverlay::grabKeyboard(int attempt)
+{
+    // The window manager never focuses an unmanaged window, so the overlay takes the keyboard
+    // itself (Escape must always work). The grab is refused until the window is viewable.
+    QPointer<OverlayView> view(m_keyView);
+    if (!view || m_finished || !view->windowHandle())
+        return;
+    if (view->windowHandle()->setKeyboardGrabEnabled(true) || attempt >= 50)
+        return;
+    QTimer::singleShot(10, this, [this, attempt] { grabKeyboard(attempt + 1); });
 }
 
 bool SelectionOverlay::eventFilter(QObject* watched, QEvent* event)

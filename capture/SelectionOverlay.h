@@ -52,6 +52,7 @@ private:
         Completion completion);
     void show(bool windowMode);
     void finish(std::optional<SelectionResult> result);
+    void grabKeyboard(int attempt);
     OverlayView* viewOf(const OverlayViewState& state) const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

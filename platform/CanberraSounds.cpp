@@ -9,7 +9,6 @@
 #include <QtEndian>
 
 #include <canberra.h>
-
 #include <cmath>
 #include <mutex>
 
@@ -19,8 +18,8 @@ namespace {
 
 // A mono 16-bit WAV of a few enveloped partials, so Vantrel has its own sounds wherever the
 // desktop's sound theme lacks one.
-QByteArray synthesise(double seconds, std::initializer_list<std::pair<double, double>> partials, double decay,
-    bool noiseBurst)
+QByteArray synthesise(
+    double seconds, std::initializer_list<std::pair<double, double>> partials, double decay, bool noiseBurst)
 {
     constexpr int rate = 44100;
     const int frames = int(seconds * rate);
@@ -85,8 +84,8 @@ struct CanberraSounds::State
             context = nullptr;
             return nullptr;
         }
-        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Vantrel", CA_PROP_APPLICATION_ID,
-            "org.vantrel.Vantrel", nullptr);
+        ca_context_change_props(
+            context, CA_PROP_APPLICATION_NAME, "Vantrel", CA_PROP_APPLICATION_ID, "org.vantrel.Vantrel", nullptr);
         const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         shutterPath = dir + QStringLiteral("/vantrel-shutter.wav");
         tickPath = dir + QStringLiteral("/vantrel-tick.wav");
@@ -103,8 +102,7 @@ struct CanberraSounds::State
 
 CanberraSounds::CanberraSounds()
     : m_state(new State)
-{
-}
+{ }
 
 CanberraSounds::~CanberraSounds()
 {
@@ -124,8 +122,8 @@ void CanberraSounds::playCapture()
         ca_context* c = state->ensureContext();
         if (!c)
             return;
-        if (ca_context_play(c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken",
-                nullptr)
+        if (ca_context_play(
+                c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken", nullptr)
             != CA_SUCCESS) {
             const QByteArray path = state->shutterPath.toLocal8Bit();
             ca_context_play(c, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);

@@ -23,18 +23,18 @@ constexpr quint32 deleteKey = 51;
 const std::map<int, quint32>& qtKeyTable()
 {
     static const std::map<int, quint32> table = {{Qt::Key_A, 0}, {Qt::Key_S, 1}, {Qt::Key_D, 2}, {Qt::Key_F, 3},
-        {Qt::Key_H, 4}, {Qt::Key_G, 5}, {Qt::Key_Z, 6}, {Qt::Key_X, 7}, {Qt::Key_C, 8}, {Qt::Key_V, 9},
-        {Qt::Key_B, 11}, {Qt::Key_Q, 12}, {Qt::Key_W, 13}, {Qt::Key_E, 14}, {Qt::Key_R, 15}, {Qt::Key_Y, 16},
-        {Qt::Key_T, 17}, {Qt::Key_1, 18}, {Qt::Key_2, 19}, {Qt::Key_3, 20}, {Qt::Key_4, 21}, {Qt::Key_6, 22},
-        {Qt::Key_5, 23}, {Qt::Key_9, 25}, {Qt::Key_7, 26}, {Qt::Key_8, 28}, {Qt::Key_0, 29}, {Qt::Key_O, 31},
-        {Qt::Key_U, 32}, {Qt::Key_I, 34}, {Qt::Key_P, 35}, {Qt::Key_L, 37}, {Qt::Key_J, 38}, {Qt::Key_K, 40},
-        {Qt::Key_N, 45}, {Qt::Key_M, 46}, {Qt::Key_Return, 36}, {Qt::Key_Tab, 48}, {Qt::Key_Space, 49},
-        {Qt::Key_Backspace, 51}, {Qt::Key_Escape, 53}, {Qt::Key_Delete, 117}, {Qt::Key_Home, 115},
-        {Qt::Key_End, 119}, {Qt::Key_PageUp, 116}, {Qt::Key_PageDown, 121}, {Qt::Key_F1, 122}, {Qt::Key_F2, 120},
-        {Qt::Key_F3, 99}, {Qt::Key_F4, 118}, {Qt::Key_F5, 96}, {Qt::Key_F6, 97}, {Qt::Key_F7, 98}, {Qt::Key_F8, 100},
-        {Qt::Key_F9, 101}, {Qt::Key_F10, 109}, {Qt::Key_F11, 103}, {Qt::Key_F12, 111}, {Qt::Key_F13, 105},
-        {Qt::Key_F14, 107}, {Qt::Key_F15, 113}, {Qt::Key_Left, 123}, {Qt::Key_Right, 124}, {Qt::Key_Down, 125},
-        {Qt::Key_Up, 126}, {Qt::Key_Print, keycodes::evdevFlag + 99}, {Qt::Key_Pause, keycodes::evdevFlag + 119},
+        {Qt::Key_H, 4}, {Qt::Key_G, 5}, {Qt::Key_Z, 6}, {Qt::Key_X, 7}, {Qt::Key_C, 8}, {Qt::Key_V, 9}, {Qt::Key_B, 11},
+        {Qt::Key_Q, 12}, {Qt::Key_W, 13}, {Qt::Key_E, 14}, {Qt::Key_R, 15}, {Qt::Key_Y, 16}, {Qt::Key_T, 17},
+        {Qt::Key_1, 18}, {Qt::Key_2, 19}, {Qt::Key_3, 20}, {Qt::Key_4, 21}, {Qt::Key_6, 22}, {Qt::Key_5, 23},
+        {Qt::Key_9, 25}, {Qt::Key_7, 26}, {Qt::Key_8, 28}, {Qt::Key_0, 29}, {Qt::Key_O, 31}, {Qt::Key_U, 32},
+        {Qt::Key_I, 34}, {Qt::Key_P, 35}, {Qt::Key_L, 37}, {Qt::Key_J, 38}, {Qt::Key_K, 40}, {Qt::Key_N, 45},
+        {Qt::Key_M, 46}, {Qt::Key_Return, 36}, {Qt::Key_Tab, 48}, {Qt::Key_Space, 49}, {Qt::Key_Backspace, 51},
+        {Qt::Key_Escape, 53}, {Qt::Key_Delete, 117}, {Qt::Key_Home, 115}, {Qt::Key_End, 119}, {Qt::Key_PageUp, 116},
+        {Qt::Key_PageDown, 121}, {Qt::Key_F1, 122}, {Qt::Key_F2, 120}, {Qt::Key_F3, 99}, {Qt::Key_F4, 118},
+        {Qt::Key_F5, 96}, {Qt::Key_F6, 97}, {Qt::Key_F7, 98}, {Qt::Key_F8, 100}, {Qt::Key_F9, 101}, {Qt::Key_F10, 109},
+        {Qt::Key_F11, 103}, {Qt::Key_F12, 111}, {Qt::Key_F13, 105}, {Qt::Key_F14, 107}, {Qt::Key_F15, 113},
+        {Qt::Key_Left, 123}, {Qt::Key_Right, 124}, {Qt::Key_Down, 125}, {Qt::Key_Up, 126},
+        {Qt::Key_Print, keycodes::evdevFlag + 99}, {Qt::Key_Pause, keycodes::evdevFlag + 119},
         {Qt::Key_ScrollLock, keycodes::evdevFlag + 70}};
     return table;
 }
@@ -44,10 +44,28 @@ const std::map<int, quint32>& qtKeyTable()
 bool usableWithoutModifiers(quint32 keyCode)
 {
     switch (keyCode) {
-    case 122: case 120: case 99: case 118: case 96: case 97: case 98: case 100: case 101: case 109: case 103:
-    case 111: case 105: case 107: case 113: // F1 … F15
-    case 123: case 124: case 125: case 126: // arrows
-    case keycodes::evdevFlag + 99: case keycodes::evdevFlag + 119: case keycodes::evdevFlag + 70: return true;
+    case 122:
+    case 120:
+    case 99:
+    case 118:
+    case 96:
+    case 97:
+    case 98:
+    case 100:
+    case 101:
+    case 109:
+    case 103:
+    case 111:
+    case 105:
+    case 107:
+    case 113: // F1 … F15
+    case 123:
+    case 124:
+    case 125:
+    case 126: // arrows
+    case keycodes::evdevFlag + 99:
+    case keycodes::evdevFlag + 119:
+    case keycodes::evdevFlag + 70: return true;
     default: return false;
     }
 }
@@ -166,8 +184,13 @@ bool RecorderButton::handleKey(const QKeyEvent& event)
         return false;
     // A lone modifier is the start of a combination, not one.
     switch (event.key()) {
-    case Qt::Key_Shift: case Qt::Key_Control: case Qt::Key_Meta: case Qt::Key_Alt: case Qt::Key_Super_L:
-    case Qt::Key_Super_R: case Qt::Key_AltGr: return true;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_AltGr: return true;
     default: break;
     }
     const auto keyCode = virtualKeyFromEvent(event);

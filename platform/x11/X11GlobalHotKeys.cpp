@@ -121,8 +121,8 @@ void X11GlobalHotKeys::readModifierMapping()
     m_masks.lockVariants.assign(variants.begin(), variants.end());
 }
 
-std::optional<GlobalHotKeys::Reference> X11GlobalHotKeys::registerHotKey(quint32 keyCode, quint32 modifiers,
-    quint32 identifier)
+std::optional<GlobalHotKeys::Reference> X11GlobalHotKeys::registerHotKey(
+    quint32 keyCode, quint32 modifiers, quint32 identifier)
 {
     xcb_connection_t* c = x11::connection();
     const auto evdev = keycodes::evdevForVirtualKey(keyCode);
@@ -141,8 +141,8 @@ std::optional<GlobalHotKeys::Reference> X11GlobalHotKeys::registerHotKey(quint32
     // Grab every lock variant, then check each request: one refusal refuses the shortcut.
     std::vector<xcb_void_cookie_t> cookies;
     for (quint16 lock : m_masks.lockVariants) {
-        cookies.push_back(xcb_grab_key_checked(c, 1, x11::rootWindow(), grab.mask | lock, grab.keycode,
-            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(
+            c, 1, x11::rootWindow(), grab.mask | lock, grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool refused = false;
     for (xcb_void_cookie_t cookie : cookies) {
@@ -220,8 +220,8 @@ bool X11GlobalHotKeys::nativeEventFilter(const QByteArray& eventType, void* mess
     auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
     if (press->event != x11::rootWindow())
         return false;
-    const quint16 state = press->state & ~m_masks.allLocks
-        & (m_masks.shift | m_masks.control | m_masks.alt | m_masks.super);
+    const quint16 state
+        = press->state & ~m_masks.allLocks & (m_masks.shift | m_masks.control | m_masks.alt | m_masks.super);
     for (const auto& [ref, grab] : m_grabs) {
         if (grab.keycode == press->detail && grab.mask == state) {
             if (m_heldKeycode == press->detail)

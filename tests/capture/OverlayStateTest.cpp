@@ -159,7 +159,8 @@ TEST(OverlayState, SizeFieldsStayBetweenFourPointsAndTheScreenEdge)
         QSizeF expected;
     };
     const std::vector<Case> cases = {{QStringLiteral("80"), QStringLiteral("60"), {80, 60}},
-        {QStringLiteral("5000"), QStringLiteral("5000"), {100, 100}}, {QStringLiteral("1"), QStringLiteral("-3"), {4, 4}},
+        {QStringLiteral("5000"), QStringLiteral("5000"), {100, 100}},
+        {QStringLiteral("1"), QStringLiteral("-3"), {4, 4}},
         {QStringLiteral("abc"), QStringLiteral("20.5"), {4, 20.5}}};
     for (const Case& c : cases) {
         f.state.sizeFieldsChanged(c.width, c.height);
@@ -232,8 +233,8 @@ TEST(OverlayState, HintsByPurpose)
         QStringLiteral("Drag to select an area  ·  Space: window mode  ·  Esc: cancel"));
     EXPECT_EQ(areaHint(OverlayPurpose::record),
         QStringLiteral("Drag to select an area to record  ·  Space: window  ·  Esc: cancel"));
-    EXPECT_EQ(areaHint(OverlayPurpose::selfTimer),
-        QStringLiteral("Select an area — the timer starts after you release"));
+    EXPECT_EQ(
+        areaHint(OverlayPurpose::selfTimer), QStringLiteral("Select an area — the timer starts after you release"));
     EXPECT_TRUE(areaHint(OverlayPurpose::screenshot).isEmpty());
     Fixture f(OverlayPurpose::ocr);
     EXPECT_EQ(f.state.hint(), QStringLiteral("Select an area to recognize text"));

@@ -59,7 +59,9 @@ QString run(const QString& program, const QStringList& args, QByteArray* output 
         return QStringLiteral("timed out");
     if (output)
         *output = p.readAllStandardOutput();
-    return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardError());
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
+    return QString();
 }
 
 void xdotool(const QStringList& args)
@@ -86,10 +88,13 @@ QJsonArray history()
     return QJsonDocument::fromJson(file.readAll()).array();
 }
 
+// The record's picture; the list names it a moment before its file is complete.
 QImage historyImage(const QJsonObject& record)
 {
-    return QImage(historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString())
-        .convertToFormat(QImage::Format_RGB32);
+    const QString path = historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
+    QImage image;
+    QTest::qWaitFor([&] { return image.load(path); }, 5000);
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 // The first pixel of `image` that differs from the pattern at `origin` (pattern coordinates).
@@ -160,6 +165,14 @@ protected:
         return error.isEmpty();
     }
 
+    static bool overlayVisible()
+    {
+        return run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Vantrel Selection$")})
+            .isEmpty();
+    }
+
     static bool waitForRecords(int count)
     {
         return QTest::qWaitFor([count] { return history().size() >= count; }, 8000);
@@ -206,14 +219,14 @@ TEST_F(CaptureFlow, AreaShortcutDragLandsInHistoryAndOnTheClipboard)
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
             QStringLiteral("-o")},
         &targets)
-            .isEmpty());
+                    .isEmpty());
     EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
     QByteArray png;
     ASSERT_TRUE(run(QStringLiteral("xclip"),
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
             QStringLiteral("-o")},
         &png)
-            .isEmpty());
+                    .isEmpty());
     const QImage pasted = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(pasted.size(), QSize(240, 150));
     EXPECT_FALSE(firstMismatch(pasted, QPoint(100, 80)).has_value());
@@ -232,15 +245,7 @@ TEST_F(CaptureFlow, EscapeCancelsWithNothingWritten)
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+s")});
     ASSERT_TRUE(waitForOverlay());
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [] {
-            return run(QStringLiteral("xdotool"),
-                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                           QStringLiteral("^Vantrel Selection$")})
-                .isEmpty()
-                == false;
-        },
-        3000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !overlayVisible(); }, 3000));
     QTest::qWait(500);
     EXPECT_EQ(history().size(), before);
 }
@@ -256,8 +261,8 @@ TEST_F(CaptureFlow, FullscreenCapturesTheWholeScreen)
     const QImage screen = historyImage(record);
     const QPoint origin = patternOrigin();
     EXPECT_EQ(screen.copy(QRect(origin, QSize(800, 600))).size(), QSize(800, 600));
-    EXPECT_FALSE(firstMismatch(screen.copy(QRect(origin + QPoint(10, 10), QSize(300, 200))), QPoint(10, 10))
-                     .has_value());
+    EXPECT_FALSE(
+        firstMismatch(screen.copy(QRect(origin + QPoint(10, 10), QSize(300, 200))), QPoint(10, 10)).has_value());
 }
 
 TEST_F(CaptureFlow, ClickingAWindowCapturesItWhole)

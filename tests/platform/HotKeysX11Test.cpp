@@ -12,9 +12,8 @@
 #include <QProcess>
 #include <QTest>
 
-#include <xcb/xcb.h>
-
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 using namespace vantrel;
 
@@ -84,8 +83,8 @@ TEST_F(HotKeysX11, AComboHeldByAnotherClientIsLoggedAndTheOthersStillWork)
     ASSERT_FALSE(xcb_connection_has_error(other));
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
     const xcb_keycode_t d = 32 + 8;
-    xcb_void_cookie_t cookie = xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, d,
-        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_void_cookie_t cookie = xcb_grab_key_checked(
+        other, 1, root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, d, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     ASSERT_EQ(xcb_request_check(other, cookie), nullptr);
 
     test::LogCapture log;

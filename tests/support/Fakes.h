@@ -38,7 +38,9 @@ class RecordingToasts : public ToastPresenter
 {
 public:
     void show(const ToastRequest& request) override { requests.push_back(request); }
+    void dismiss() override { ++dismissals; }
     std::vector<ToastRequest> requests;
+    int dismissals = 0;
 };
 
 // A desktop shortcut service that refuses chosen combinations and can press the others.

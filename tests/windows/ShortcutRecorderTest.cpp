@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ShortcutRecorder.h"
+
 #include "Fakes.h"
 #include "HotKeys.h"
 #include "PreferenceStore.h"
 #include "Service.h"
 #include "Settings.h"
-#include "ShortcutRecorder.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -25,6 +26,8 @@ protected:
     ScopedService<KeyboardLayout> layoutSlot {&layout};
     test::FakeGlobalHotKeys desktop;
     ScopedService<GlobalHotKeys> desktopSlot {&desktop};
+    HotKeyManager manager;
+    ScopedService<HotKeyManager> managerSlot {&manager};
     RecorderButton button;
 
     void SetUp() override
