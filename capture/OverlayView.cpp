@@ -48,59 +48,73 @@ Qt::CursorShape shapeOf(OverlayViewState::Cursor cursor)
 
 } // namespace
 
-OverlayView::OverlayView(OverlayHost& host, OverlayPurpose purpose, QScreen* screen, std::optional<Capture> frozen,
-    const std::vector<WindowInfo>* windows)
+OverlayView::OverlayView(QScreen* screen, bool translucent)
     : QWidget(nullptr,
         Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
             | Qt::NoDropShadowWindowHint)
     , m_screen(screen)
-    , m_frozen(std::move(frozen))
-    , m_state(host, purpose, screen->geometry().size(), screen->geometry().topLeft(), windows)
 {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setAttribute(Qt::WA_OpaquePaintEvent, m_frozen.has_value());
-    if (!m_frozen)
+    setAttribute(Qt::WA_OpaquePaintEvent, !translucent);
+    if (translucent)
         setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     markAsChrome(this);
     setWindowTitle(QStringLiteral("Vantrel Selection"));
-    setScreen(screen);
-    setGeometry(screen->geometry());
     m_pillFont = font();
     m_pillFont.setPixelSize(12);
     m_pillFont.setWeight(QFont::Medium);
+}
+
+void OverlayView::reset(
+    OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen, const std::vector<WindowInfo>* windows)
+{
+    m_frozen = std::move(frozen);
+    if (m_bar && (!m_state || m_state->purpose() != purpose)) {
+        delete m_bar;
+        m_bar = nullptr;
+    }
+    if (m_bar)
+        m_bar->hide();
+    m_state.emplace(host, purpose, m_screen->geometry().size(), m_screen->geometry().topLeft(), windows);
+    setScreen(m_screen);
+    setGeometry(m_screen->geometry());
 
     const QPoint cursor = QCursor::pos();
-    m_state.mouseMoved(QPointF(cursor - screen->geometry().topLeft()));
-    if (!screen->geometry().contains(cursor))
-        m_state.mouseExited();
+    m_state->mouseMoved(QPointF(cursor - m_screen->geometry().topLeft()));
+    if (!m_screen->geometry().contains(cursor))
+        m_state->mouseExited();
+}
+
+void OverlayView::release()
+{
+    m_frozen.reset();
 }
 
 void OverlayView::updateBar()
 {
-    if (!hasBar(m_state.purpose()))
+    if (!hasBar(m_state->purpose()))
         return;
-    if (!m_state.wantsBar()) {
+    if (!m_state->wantsBar()) {
         if (m_bar)
             m_bar->hide();
         return;
     }
     if (!m_bar) {
-        m_bar = new OverlayBar(m_state.purpose(), this);
+        m_bar = new OverlayBar(m_state->purpose(), this);
         connect(
-            m_bar, &OverlayBar::actionPressed, this, [this](OverlayAction action) { m_state.actionPressed(action); });
-        connect(m_bar, &OverlayBar::cancelPressed, this, [this] { m_state.cancelPressed(); });
-        connect(m_bar, &OverlayBar::fullscreenPressed, this, [this] { m_state.fullscreenPressed(); });
+            m_bar, &OverlayBar::actionPressed, this, [this](OverlayAction action) { m_state->actionPressed(action); });
+        connect(m_bar, &OverlayBar::cancelPressed, this, [this] { m_state->cancelPressed(); });
+        connect(m_bar, &OverlayBar::fullscreenPressed, this, [this] { m_state->fullscreenPressed(); });
         connect(m_bar, &OverlayBar::sizeFieldChanged, this, [this] {
-            m_state.sizeFieldsChanged(m_bar->widthText(), m_bar->heightText());
+            m_state->sizeFieldsChanged(m_bar->widthText(), m_bar->heightText());
             refresh();
             setFocus();
         });
     }
-    m_bar->setSelectionSize(m_state.selection()->size());
+    m_bar->setSelectionSize(m_state->selection()->size());
     m_bar->adjustSize();
-    const QPointF at = overlay::barPosition(*m_state.selection(), m_bar->size(), size());
+    const QPointF at = overlay::barPosition(*m_state->selection(), m_bar->size(), size());
     m_bar->move(at.toPoint());
     m_bar->show();
     m_bar->raise();
@@ -108,7 +122,7 @@ void OverlayView::updateBar()
 
 void OverlayView::refresh()
 {
-    setCursor(shapeOf(m_state.cursor()));
+    setCursor(shapeOf(m_state->cursor()));
     updateBar();
     update();
 }
@@ -116,34 +130,34 @@ void OverlayView::refresh()
 void OverlayView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        m_state.rightMouseDown();
+        m_state->rightMouseDown();
         return;
     }
     if (event->button() != Qt::LeftButton)
         return;
     setFocus();
-    m_state.mouseDown(event->position(), 1, event->modifiers() & Qt::ShiftModifier);
+    m_state->mouseDown(event->position(), 1, event->modifiers() & Qt::ShiftModifier);
     refresh();
 }
 
 void OverlayView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        m_state.rightMouseDown();
+        m_state->rightMouseDown();
         return;
     }
     if (event->button() != Qt::LeftButton)
         return;
-    m_state.mouseDown(event->position(), 2, event->modifiers() & Qt::ShiftModifier);
+    m_state->mouseDown(event->position(), 2, event->modifiers() & Qt::ShiftModifier);
     refresh();
 }
 
 void OverlayView::mouseMoveEvent(QMouseEvent* event)
 {
     if (event->buttons() & Qt::LeftButton)
-        m_state.mouseDragged(event->position(), event->modifiers() & Qt::ShiftModifier);
+        m_state->mouseDragged(event->position(), event->modifiers() & Qt::ShiftModifier);
     else
-        m_state.mouseMoved(event->position());
+        m_state->mouseMoved(event->position());
     refresh();
 }
 
@@ -151,19 +165,19 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    m_state.mouseUp();
+    m_state->mouseUp();
     refresh();
 }
 
 void OverlayView::enterEvent(QEnterEvent*)
 {
-    m_state.mouseEntered();
+    m_state->mouseEntered();
     update();
 }
 
 void OverlayView::leaveEvent(QEvent*)
 {
-    m_state.mouseExited();
+    m_state->mouseExited();
     update();
 }
 
@@ -176,7 +190,7 @@ void OverlayView::handleKey(QKeyEvent* event)
 {
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool option = event->modifiers() & Qt::AltModifier;
-    if (!m_state.key(keyOf(event->key()), shift, option)) {
+    if (!m_state->key(keyOf(event->key()), shift, option)) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -197,11 +211,11 @@ void OverlayView::paintEvent(QPaintEvent*)
     }
     p.setRenderHint(QPainter::Antialiasing);
 
-    const auto& selection = m_state.selection();
-    if (m_state.windowMode()) {
+    const auto& selection = m_state->selection();
+    if (m_state->windowMode()) {
         p.fillRect(bounds, QColor(0, 0, 0, 51));
-        if (const WindowInfo* window = m_state.windowUnderMouse()) {
-            const QRectF frame = m_state.toView(window->frame);
+        if (const WindowInfo* window = m_state->windowUnderMouse()) {
+            const QRectF frame = m_state->toView(window->frame);
             QColor fill = systemBlue;
             fill.setAlphaF(0.25);
             p.setPen(Qt::NoPen);
@@ -226,13 +240,13 @@ void OverlayView::paintEvent(QPaintEvent*)
         p.setPen(QPen(QColor(255, 255, 255, 230), 1));
         p.setBrush(Qt::NoBrush);
         p.drawRect(selection->adjusted(-0.5, -0.5, 0.5, 0.5));
-        if (m_state.showsHandles()) {
+        if (m_state->showsHandles()) {
             p.setPen(QPen(QColor(0, 0, 0, 102), 0.5));
             p.setBrush(Qt::white);
             for (const QRectF& handle : overlay::handleRects(*selection))
                 p.drawEllipse(handle);
         }
-        if (m_state.showsSizePill()) {
+        if (m_state->showsSizePill()) {
             const QString size = QStringLiteral("%1 \u00D7 %2")
                                      .arg(qint64(std::trunc(selection->width())))
                                      .arg(qint64(std::trunc(selection->height())));
@@ -240,9 +254,9 @@ void OverlayView::paintEvent(QPaintEvent*)
         }
     }
 
-    if (!m_state.windowMode() && m_state.showsCrosshairAndMagnifier()) {
+    if (!m_state->windowMode() && m_state->showsCrosshairAndMagnifier()) {
         const Settings& settings = Settings::shared();
-        const QPointF mouse = m_state.mouse();
+        const QPointF mouse = m_state->mouse();
         if (settings.showCrosshair()) {
             QPen dashed(QColor(255, 255, 255, 153), 1);
             dashed.setDashPattern({4, 3});
@@ -256,7 +270,7 @@ void OverlayView::paintEvent(QPaintEvent*)
             drawMagnifier(p);
     }
 
-    const QString hint = m_state.hint();
+    const QString hint = m_state->hint();
     if (!hint.isEmpty())
         drawPill(p, hint, QPointF(bounds.center().x(), bounds.height() - 60));
 }
@@ -277,7 +291,7 @@ void OverlayView::drawPill(QPainter& p, const QString& text, const QPointF& cent
 
 void OverlayView::drawMagnifier(QPainter& p)
 {
-    const QPointF mouse = m_state.mouse();
+    const QPointF mouse = m_state->mouse();
     const QRectF circle = overlay::magnifierRect(mouse, size());
     const double scale = m_frozen->scale;
 

@@ -22,13 +22,21 @@ class OverlayView : public QWidget
 {
     Q_OBJECT
 public:
-    OverlayView(OverlayHost& host, OverlayPurpose purpose, QScreen* screen, std::optional<Capture> frozen,
+    // A view over `screen`; `translucent` views let the live screen show through (no still
+    // picture). Views are kept and reused between overlays: a fresh window and its backing store
+    // cost more than everything else the overlay does before its first paint.
+    OverlayView(QScreen* screen, bool translucent);
+
+    // Prepares the view for a new overlay.
+    void reset(OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen,
         const std::vector<WindowInfo>* windows);
+    // Lets go of the still picture once the overlay is gone.
+    void release();
 
     QScreen* screen() const { return m_screen; }
     const std::optional<Capture>& frozen() const { return m_frozen; }
-    OverlayViewState& state() { return m_state; }
-    const OverlayViewState& state() const { return m_state; }
+    OverlayViewState& state() { return *m_state; }
+    const OverlayViewState& state() const { return *m_state; }
     OverlayBar* bar() const { return m_bar; }
 
     // Keys arrive here from whichever overlay window has keyboard focus.
@@ -54,7 +62,7 @@ private:
 
     QScreen* m_screen;
     std::optional<Capture> m_frozen;
-    OverlayViewState m_state;
+    std::optional<OverlayViewState> m_state;
     OverlayBar* m_bar = nullptr;
     QFont m_pillFont;
 };

@@ -27,6 +27,23 @@ std::unique_ptr<SelectionOverlay>& activeSlot()
     return slot;
 }
 
+// One kept view per screen (and per kind of window: opaque for still pictures, translucent
+// over the live screen), reused by every overlay.
+OverlayView* viewFor(QScreen* screen, bool translucent)
+{
+    static std::map<std::pair<QScreen*, bool>, OverlayView*> views;
+    const auto key = std::make_pair(screen, translucent);
+    if (auto it = views.find(key); it != views.end())
+        return it->second;
+    auto* view = new OverlayView(screen, translucent);
+    views[key] = view;
+    QObject::connect(screen, &QObject::destroyed, view, [key, view] {
+        views.erase(key);
+        view->deleteLater();
+    });
+    return view;
+}
+
 } // namespace
 
 std::map<quint32, QRectF>& SelectionOverlay::lastSelectionByDisplay()
@@ -66,8 +83,11 @@ SelectionOverlay::SelectionOverlay(
 
 SelectionOverlay::~SelectionOverlay()
 {
-    for (OverlayView* view : m_views)
-        delete view;
+    for (OverlayView* view : m_views) {
+        view->removeEventFilter(this);
+        view->hide();
+        view->release();
+    }
 }
 
 void SelectionOverlay::show(bool windowMode)
@@ -78,7 +98,8 @@ void SelectionOverlay::show(bool windowMode)
         std::optional<Capture> frozen;
         if (auto it = m_frozen.find(id); it != m_frozen.end())
             frozen = it->second;
-        auto* view = new OverlayView(*this, m_purpose, screen, frozen, &m_windows);
+        OverlayView* view = viewFor(screen, !frozen.has_value());
+        view->reset(*this, m_purpose, frozen, &m_windows);
         view->state().setWindowMode(windowMode);
         if (m_purpose == OverlayPurpose::allInOne) {
             if (auto it = last.find(id); it != last.end())
@@ -192,8 +213,10 @@ void SelectionOverlay::finish(std::optional<SelectionResult> result)
         if (const auto* area = std::get_if<SelectionResult::Area>(&result->target))
             lastSelectionByDisplay()[ScreenCapture::displayID(area->screen)] = area->rect;
     }
-    for (OverlayView* view : m_views)
+    for (OverlayView* view : m_views) {
         view->hide();
+        view->release();
+    }
     FocusHandOff::shared().giveFocusBack();
 
     // The completion outlives this object: the slot is cleared below, and the capture must not
