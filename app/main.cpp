@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppCaptureSurfaces.h"
 #include "AppDelegate.h"
-#include "AppEditorSurfaces.h"
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
 #include "SelfTest.h"
@@ -62,8 +62,8 @@ int main(int argc, char** argv)
     DesktopPlatform platform;
     ToastService toasts;
     ScopedService<ToastPresenter> toastSlot(&toasts);
-    AppEditorSurfaces editorSurfaces;
-    ScopedService<EditorSurfaces> editorSurfacesSlot(&editorSurfaces);
+    AppCaptureSurfaces surfaces;
+    ScopedService<CaptureSurfaces> surfacesSlot(&surfaces);
 
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, [&delegate] {

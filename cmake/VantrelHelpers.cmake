@@ -15,9 +15,7 @@ endfunction()
 set(VANTREL_X11_HARNESS "${PROJECT_SOURCE_DIR}/tests/harness/with-x11.sh")
 
 # A test executable built from SOURCES; KIND is "pure" (no display at all), "offscreen" (widgets
-# without a display) or "x11" (a private X server, window manager and session bus). ENVIRONMENT
-# adds variables (NAME=value) to the test's environment; for offscreen tests a QT_QPA_PLATFORM
-# given there replaces the plain "offscreen" (to pass platform options such as a screen layout).
+# without a display) or "x11" (a private X server, window manager and session bus).
 function(vantrel_test name)
     cmake_parse_arguments(ARG "" "KIND;TIMEOUT" "SOURCES;LIBS;HARNESS_ARGS;ENVIRONMENT" ${ARGN})
     if(NOT ARG_KIND)
@@ -35,23 +33,18 @@ function(vantrel_test name)
         add_test(NAME ${name} COMMAND "${VANTREL_X11_HARNESS}" --timeout ${ARG_TIMEOUT} ${ARG_HARNESS_ARGS}
             -- $<TARGET_FILE:${name}>)
         set_tests_properties(${name} PROPERTIES LABELS x11 TIMEOUT ${ctest_timeout})
-        if(ARG_ENVIRONMENT)
-            set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
-        endif()
     else()
         add_test(NAME ${name} COMMAND ${name})
         if(ARG_KIND STREQUAL "offscreen")
             set(env "QT_QPA_PLATFORM=offscreen")
-            foreach(entry IN LISTS ARG_ENVIRONMENT)
-                if(entry MATCHES "^QT_QPA_PLATFORM=")
-                    set(env "")
-                endif()
-            endforeach()
+            if(ARG_ENVIRONMENT)
+                # ENVIRONMENT may give the offscreen platform its own screens (configfile=…).
+                set(env "${ARG_ENVIRONMENT}")
+            endif()
         else()
             # A pure test that reaches for a display is a layering fault: make it fail loudly.
             set(env "QT_QPA_PLATFORM=minimal;DISPLAY=")
         endif()
-        list(APPEND env ${ARG_ENVIRONMENT})
         set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS ${ARG_KIND} TIMEOUT ${ARG_TIMEOUT})
     endif()
 endfunction()

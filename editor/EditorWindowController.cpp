@@ -4,9 +4,9 @@
 #include "BackgroundPanel.h"
 #include "CanvasView.h"
 #include "CaptureItem.h"
+#include "CaptureSurfaces.h"
 #include "EditorBottomBar.h"
 #include "EditorDocument.h"
-#include "EditorSurfaces.h"
 #include "EditorToolbar.h"
 #include "Service.h"
 #include "SystemLog.h"
@@ -231,7 +231,7 @@ void EditorWindowController::pin()
 {
     m_canvas->endTextEditing();
     const QImage image = m_doc->render();
-    if (EditorSurfaces* surfaces = Service<EditorSurfaces>::find())
+    if (CaptureSurfaces* surfaces = Service<CaptureSurfaces>::find())
         surfaces->pin(image, m_item->scale);
     else
         systemLog(QStringLiteral("Vantrel: pinning is not available in this process"));
@@ -241,7 +241,7 @@ void EditorWindowController::recognizeText()
 {
     m_canvas->endTextEditing();
     const QImage image = m_doc->render();
-    if (EditorSurfaces* surfaces = Service<EditorSurfaces>::find())
+    if (CaptureSurfaces* surfaces = Service<CaptureSurfaces>::find())
         surfaces->recognizeText(image);
     else
         systemLog(QStringLiteral("Vantrel: text recognition is not available in this process"));

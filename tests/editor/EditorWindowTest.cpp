@@ -5,9 +5,9 @@
 #include "CanvasView.h"
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
+#include "CaptureSurfaces.h"
 #include "EditorBottomBar.h"
 #include "EditorDocument.h"
-#include "EditorSurfaces.h"
 #include "EditorToolbar.h"
 #include "EditorWindowController.h"
 #include "Fakes.h"
@@ -55,11 +55,21 @@ QScreen* screenNamed(const QString& name)
     return nullptr;
 }
 
-class RecordingSurfaces : public EditorSurfaces
+// Remembers what the Pin and Text buttons handed over; the rest is the capture flow's.
+class RecordingSurfaces : public CaptureSurfaces
 {
 public:
     void pin(const QImage& image, double scale) override { pins.push_back({image, scale}); }
     void recognizeText(const QImage& image) override { recognized.push_back(image); }
+    void openEditor(const std::shared_ptr<CaptureItem>&) override { }
+    void showQuickAccess(const std::shared_ptr<CaptureItem>&) override { }
+    void showHistory() override { }
+    bool isRecording() override { return false; }
+    void startRecording(QScreen*, const QRectF&, bool) override { }
+    void stopRecording() override { }
+    bool isScrollingCaptureActive() override { return false; }
+    void startScrollingCapture(QScreen*, const QRectF&) override { }
+    QImage applyWindowBackground(const QImage& image, int, double) override { return image; }
     std::vector<std::pair<QImage, double>> pins;
     std::vector<QImage> recognized;
 };
@@ -79,7 +89,7 @@ protected:
     FakeSavePanel savePanel;
     ScopedService<SavePanel> savePanelSlot {&savePanel};
     RecordingSurfaces surfaces;
-    ScopedService<EditorSurfaces> surfacesSlot {&surfaces};
+    ScopedService<CaptureSurfaces> surfacesSlot {&surfaces};
     QTemporaryDir folder;
 
     std::shared_ptr<CaptureItem> item;
