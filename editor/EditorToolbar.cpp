@@ -362,36 +362,43 @@ void EditorToolbar::act(const std::function<void()>& command)
 
 void EditorToolbar::refresh()
 {
-    const Tool tool = m_doc->tool();
+    m_undo->setEnabled(!m_doc->undoStack().empty());
+    m_redo->setEnabled(!m_doc->redoStack().empty());
+
     const Annotation* selected = m_doc->selectedAnnotation();
+    const Shown now {m_doc->tool(), m_doc->color(), m_doc->lineWidth(), m_doc->fontSize(), m_doc->arrowStyle(),
+        m_doc->textStyle(), selected && selected->is(Tool::arrow), selected && selected->is(Tool::text),
+        m_doc->showBackgroundPanel()};
+    if (m_shown == now)
+        return;
+    m_shown = now;
+
     for (const auto& [t, button] : m_toolButtons)
         button->update();
     for (QAbstractButton* swatch : m_swatches)
         swatch->update();
-    m_colorWell->setIcon(colorIcon(m_doc->color()));
+    m_colorWell->setIcon(colorIcon(now.color));
 
     const double scale = m_doc->scale();
     for (QAction* action : m_strokeWidth->menu()->actions())
-        action->setChecked(std::abs(action->data().toInt() * scale - m_doc->lineWidth()) < 1e-6);
+        action->setChecked(std::abs(action->data().toInt() * scale - now.lineWidth) < 1e-6);
     for (QAction* action : m_fontSize->menu()->actions())
-        action->setChecked(std::abs(action->data().toInt() * scale - m_doc->fontSize()) < 1e-6);
+        action->setChecked(std::abs(action->data().toInt() * scale - now.fontSize) < 1e-6);
 
-    const bool arrows = tool == Tool::arrow || (selected && selected->is(Tool::arrow));
-    const bool texts = tool == Tool::text || (selected && selected->is(Tool::text));
+    const bool arrows = now.tool == Tool::arrow || now.selectedArrow;
+    const bool texts = now.tool == Tool::text || now.selectedText;
     m_arrowStyle->setVisible(arrows);
     m_textStyle->setVisible(texts);
     m_fontSize->setVisible(texts);
     const QSignalBlocker arrowBlocker(m_arrowStyle);
     const QSignalBlocker textBlocker(m_textStyle);
-    m_arrowStyle->setCurrentIndex(m_doc->arrowStyle() >= 0 && m_doc->arrowStyle() < 4 ? int(m_doc->arrowStyle()) : -1);
-    m_textStyle->setCurrentIndex(m_doc->textStyle() >= 0 && m_doc->textStyle() < 4 ? int(m_doc->textStyle()) : -1);
+    m_arrowStyle->setCurrentIndex(now.arrowStyle >= 0 && now.arrowStyle < 4 ? int(now.arrowStyle) : -1);
+    m_textStyle->setCurrentIndex(now.textStyle >= 0 && now.textStyle < 4 ? int(now.textStyle) : -1);
 
-    m_cropDone->setVisible(tool == Tool::crop);
-    m_cropReset->setVisible(tool == Tool::crop);
-    m_undo->setEnabled(!m_doc->undoStack().empty());
-    m_redo->setEnabled(!m_doc->redoStack().empty());
+    m_cropDone->setVisible(now.tool == Tool::crop);
+    m_cropReset->setVisible(now.tool == Tool::crop);
     const QSignalBlocker toggleBlocker(m_backgroundToggle);
-    m_backgroundToggle->setChecked(m_doc->showBackgroundPanel());
+    m_backgroundToggle->setChecked(now.panel);
 }
 
 } // namespace vantrel

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QAbstractButton;
@@ -70,6 +71,23 @@ public:
 private:
     // Runs a document command after committing inline text editing.
     void act(const std::function<void()>& command);
+
+    // What the controls last showed, so that a drag step (which changes the document many times
+    // a second) repaints none of them.
+    struct Shown
+    {
+        Tool tool;
+        QColor color;
+        double lineWidth;
+        double fontSize;
+        qint64 arrowStyle;
+        qint64 textStyle;
+        bool selectedArrow;
+        bool selectedText;
+        bool panel;
+        bool operator==(const Shown&) const = default;
+    };
+    std::optional<Shown> m_shown;
 
     EditorDocument* m_doc;
     CanvasView* m_canvas;
