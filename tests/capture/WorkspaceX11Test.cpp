@@ -5,11 +5,17 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace vantrel;
 
@@ -25,6 +31,29 @@ public:
 
 public Q_SLOTS:
     void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+};
+
+// Stands in for the desktop portal's "open with" service.
+class FakeOpenURIPortal : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.OpenURI")
+public:
+    struct Call
+    {
+        struct stat file;
+        QVariantMap options;
+    };
+    std::vector<Call> calls;
+
+public Q_SLOTS:
+    QDBusObjectPath OpenFile(const QString&, const QDBusUnixFileDescriptor& fd, const QVariantMap& options)
+    {
+        Call call {{}, options};
+        fstat(fd.fileDescriptor(), &call.file);
+        calls.push_back(call);
+        return QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/vantrel"));
+    }
 };
 
 // Receives what QDesktopServices would hand to xdg-open.
@@ -67,6 +96,44 @@ TEST(DesktopWorkspaceOnTheBus, RevealAsksTheFileManagerElseOpensTheFolder)
 
     EXPECT_TRUE(workspace.open(QUrl::fromLocalFile(QStringLiteral("/tmp/x.png"))));
     EXPECT_EQ(opened.urls.last(), QUrl::fromLocalFile(QStringLiteral("/tmp/x.png")));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+TEST(DesktopWorkspaceOnTheBus, OpenWithAsksThePortalToChooseElseOpensTheFile)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected());
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    DesktopWorkspace workspace;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Vantrel shot.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("png");
+    file.close();
+
+    FakeOpenURIPortal portal;
+    ASSERT_TRUE(bus.registerObject(
+        QStringLiteral("/org/freedesktop/portal/desktop"), &portal, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    workspace.openWith(QUrl::fromLocalFile(path));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !portal.calls.empty(); }, 5000));
+    // The portal got the file itself (by descriptor) and was asked to let the user choose.
+    struct stat expected;
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &expected), 0);
+    EXPECT_EQ(portal.calls[0].file.st_ino, expected.st_ino);
+    EXPECT_EQ(portal.calls[0].file.st_dev, expected.st_dev);
+    EXPECT_EQ(portal.calls[0].options.value(QStringLiteral("ask")), QVariant(true));
+    QTest::qWait(100);
+    EXPECT_TRUE(opened.urls.isEmpty());
+
+    // Without a portal the file opens with its default application.
+    bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+    workspace.openWith(QUrl::fromLocalFile(path));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened.urls.isEmpty(); }, 8000));
+    EXPECT_EQ(opened.urls, QList<QUrl> {QUrl::fromLocalFile(path)});
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
