@@ -126,3 +126,105 @@ TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
     EXPECT_EQ(editorWindows().size(), 2);
     EXPECT_FALSE(first.errors().contains(QStringLiteral("not built yet; the image is not opened")));
 }
+
+namespace {
+
+QString runTool(const QString& program, const QStringList& args, QByteArray* output = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        return QStringLiteral("%1 timed out").arg(program);
+    if (output)
+        *output = p.readAllStandardOutput();
+    if (p.exitCode() != 0)
+        return QStringLiteral("%1: %2").arg(program, QString::fromUtf8(p.readAllStandardError()));
+    return QString();
+}
+
+QImage clipboardPng()
+{
+    QByteArray targets;
+    if (!runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "TARGETS", "-o"}, &targets).isEmpty()
+        || !targets.contains("image/png"))
+        return {};
+    QByteArray png;
+    runTool(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"}, &png);
+    return QImage::fromData(png, "PNG");
+}
+
+} // namespace
+
+TEST(EditorOnX11, AnOpenedImageIsDrawnOnCopiedSavedAndClosedWithTheKeyboardAndMouse)
+{
+    VantrelProcess app;
+    ASSERT_TRUE(QTest::qWaitFor(busNameTaken, 10000)) << app.errors().toStdString();
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("white.png"));
+    QImage white(400, 300, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    ASSERT_TRUE(white.save(image));
+    VantrelProcess handOver({image});
+    ASSERT_TRUE(handOver.process().waitForFinished(10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return editorWindows().size() == 1; }, 10000)) << app.errors().toStdString();
+    const QString window = editorWindows().first();
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}), QString());
+
+    // The canvas sits between the 52-point toolbar and the 46-point bottom bar; the picture is
+    // centred in it. Pick the filled rectangle with its letter and drag across the centre.
+    QByteArray geometry;
+    runTool(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window}, &geometry);
+    int width = 0, height = 0;
+    for (const QByteArray& line : geometry.split('\n')) {
+        if (line.startsWith("WIDTH="))
+            width = line.mid(6).toInt();
+        if (line.startsWith("HEIGHT="))
+            height = line.mid(7).toInt();
+    }
+    ASSERT_GT(width, 0);
+    const int cx = width / 2;
+    const int cy = (53 + height - 47) / 2;
+    auto xdotool = [&](const QStringList& args) {
+        const QString error = runTool(QStringLiteral("xdotool"), args);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    };
+    xdotool({"key", "f"});
+    xdotool({"mousemove", "--window", window, QString::number(cx - 40), QString::number(cy - 30)});
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", "--window", window, QString::number(cx), QString::number(cy)});
+    xdotool({"mousemove", "--window", window, QString::number(cx + 40), QString::number(cy + 30)});
+    xdotool({"mouseup", "1"});
+
+    // Ctrl+C: the edited picture on the clipboard, in pixels.
+    xdotool({"key", "ctrl+c"});
+    QImage copied;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            copied = clipboardPng();
+            return !copied.isNull();
+        },
+        5000))
+        << app.errors().toStdString();
+    EXPECT_EQ(copied.size(), QSize(400, 300));
+    EXPECT_EQ(copied.pixelColor(200, 150), QColor(255, 59, 48));
+    EXPECT_EQ(copied.pixelColor(10, 10), QColor(Qt::white));
+
+    // Ctrl+S: a file in the save folder (the desktop folder by default).
+    const QDir desktop(QDir::home().filePath(QStringLiteral("Desktop")));
+    xdotool({"key", "ctrl+s"});
+    QStringList saved;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            saved = desktop.entryList({QStringLiteral("*.png")}, QDir::Files);
+            return !saved.isEmpty();
+        },
+        5000))
+        << app.errors().toStdString();
+    const QImage file(desktop.filePath(saved.first()));
+    EXPECT_EQ(file.pixelColor(200, 150), QColor(255, 59, 48));
+
+    // Ctrl+W closes the window without a question.
+    xdotool({"key", "ctrl+w"});
+    EXPECT_TRUE(QTest::qWaitFor([] { return editorWindows().isEmpty(); }, 5000));
+    EXPECT_TRUE(app.process().state() == QProcess::Running);
+}
