@@ -33,6 +33,9 @@ namespace vantrel {
 namespace {
 
 constexpr double zoomStep = 1.25;
+// Beyond these the view's coordinates leave the range the painter can rasterise.
+constexpr double maxZoom = 32;
+constexpr double minZoom = 1.0 / 32;
 
 std::vector<EditorWindowController*>& editors()
 {
@@ -265,13 +268,13 @@ void EditorWindowController::zoomIn()
 {
     // From fit, zooming in jumps to 125 % of actual size, whatever the fitted scale was.
     const double zoom = m_canvas->zoom();
-    m_canvas->setZoom(zoom == 0 ? zoomStep : zoom * zoomStep);
+    m_canvas->setZoom(zoom == 0 ? zoomStep : std::min(zoom * zoomStep, maxZoom));
 }
 
 void EditorWindowController::zoomOut()
 {
     const double zoom = m_canvas->zoom();
-    m_canvas->setZoom(zoom == 0 ? 1 / zoomStep : zoom / zoomStep);
+    m_canvas->setZoom(zoom == 0 ? 1 / zoomStep : std::max(zoom / zoomStep, minZoom));
 }
 
 void EditorWindowController::zoomToFit()

@@ -282,6 +282,9 @@ TEST_F(Editor, ZoomKeysStepFromFitToActualSizeAndBack)
     shortcut(Qt::Key_Minus);
     EXPECT_DOUBLE_EQ(canvas()->zoom(), 0.8);
     EXPECT_DOUBLE_EQ(canvas()->geometryNow().s, 0.8);
+    for (int i = 0; i < 60; ++i)
+        shortcut(Qt::Key_Equal);
+    EXPECT_DOUBLE_EQ(canvas()->zoom(), 32) << "held in the range the painter can draw";
 }
 
 TEST_F(Editor, CtrlShortcutsCopySaveAndPickTheSelectTool)
