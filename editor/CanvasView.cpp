@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CanvasView.h"
 
+#include "ImageBuffers.h"
+
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -193,50 +195,62 @@ void CanvasView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const CanvasGeometry g = geometryNow();
-    if (draggedTopmost()) {
-        // Dragging the topmost annotation redraws only it: a 4K base with blurs and spotlights
-        // costs a whole frame to draw, the picture of the rest a copy.
-        if (!dragCacheFits(g)) {
-            const double dpr = devicePixelRatioF();
-            DragCache cache;
-            cache.image = QImage(size() * dpr, QImage::Format_ARGB32_Premultiplied);
-            cache.image.setDevicePixelRatio(dpr);
-            cache.viewSize = size();
-            cache.devicePixelRatio = dpr;
-            cache.s = g.s;
-            cache.origin = g.origin;
-            cache.raw = m_doc->tool() == Tool::crop;
-            cache.baseKey = m_doc->base().cacheKey();
-            cache.crop = m_doc->crop();
-            cache.background = m_doc->background();
-            cache.rest.assign(m_doc->annotations().begin(), m_doc->annotations().end() - 1);
-            if (!cache.image.isNull()) {
-                QPainter cachePainter(&cache.image);
-                paintScene(cachePainter, g, DocumentPart::allButTopmost);
-                m_dragCache = std::move(cache);
-            }
-        }
-        if (m_dragCache) {
-            painter.drawImage(QPointF(0, 0), m_dragCache->image);
-            painter.save();
-            painter.setClipRect(g.imageRect().intersected(rect()));
-            painter.translate(g.origin);
-            painter.scale(g.s, g.s);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform, g.s < 1);
-            m_doc->drawDocument(painter, m_dragCache->raw, DocumentPart::topmostOnly);
-            painter.restore();
-        } else {
-            paintScene(painter, g, DocumentPart::whole);
-        }
+    if (m_renderingDragCache) {
+        paintScene(painter, g, DocumentPart::under(m_dragCache->index));
+        return;
+    }
+    if (dragCacheFits(g)) {
+        // A drag redraws only the dragged annotation and those over it: a 4K base with blurs and
+        // spotlights costs a whole frame to draw, the picture of what lies under a copy.
+        painter.drawImage(QPointF(0, 0), m_dragCache->image);
+        painter.save();
+        painter.setClipRect(g.imageRect().intersected(rect()));
+        painter.translate(g.origin);
+        painter.scale(g.s, g.s);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, g.s < 1);
+        m_doc->drawDocument(painter, m_dragCache->raw, DocumentPart::over(m_dragCache->index));
+        painter.restore();
     } else {
-        m_dragCache.reset();
-        paintScene(painter, g, DocumentPart::whole);
+        paintScene(painter, g, {});
     }
 
     if (m_doc->tool() == Tool::crop)
         paintCropOverlay(painter, g);
     if (!m_editingTextID)
         paintSelection(painter, g);
+}
+
+void CanvasView::prepareDragCache()
+{
+    const CanvasGeometry g = geometryNow();
+    const std::optional<std::size_t> index = draggedLastPassIndex();
+    if (!index || dragCacheFits(g))
+        return;
+    m_dragCache.reset();
+    const double dpr = devicePixelRatioF();
+    const QSize pixels = size() * dpr;
+    DragCache cache;
+    cache.image = imagebuffers::allocate(pixels.width(), pixels.height(), QImage::Format_ARGB32_Premultiplied);
+    if (cache.image.isNull())
+        return;
+    cache.image.setDevicePixelRatio(dpr);
+    cache.viewSize = size();
+    cache.devicePixelRatio = dpr;
+    cache.s = g.s;
+    cache.origin = g.origin;
+    cache.raw = m_doc->tool() == Tool::crop;
+    cache.baseKey = m_doc->base().cacheKey();
+    cache.crop = m_doc->crop();
+    cache.background = m_doc->background();
+    cache.index = *index;
+    cache.rest = m_doc->annotations();
+    cache.rest.erase(cache.rest.begin() + std::ptrdiff_t(*index));
+    m_dragCache = std::move(cache);
+    // Rendered as the widget paints itself (not with a painter on the image), so that the
+    // picture matches the window's own pixels and shares their cached shadows.
+    m_renderingDragCache = true;
+    render(&m_dragCache->image, QPoint(), QRegion(), QWidget::RenderFlags());
+    m_renderingDragCache = false;
 }
 
 void CanvasView::paintScene(QPainter& painter, const CanvasGeometry& g, DocumentPart part) const
@@ -269,25 +283,33 @@ void CanvasView::paintScene(QPainter& painter, const CanvasGeometry& g, Document
     painter.restore();
 }
 
-std::optional<QUuid> CanvasView::draggedTopmost() const
+std::optional<std::size_t> CanvasView::draggedLastPassIndex() const
 {
     const std::optional<QUuid> id = draggedID();
-    const std::vector<Annotation>& annotations = m_doc->annotations();
-    if (!id || annotations.empty() || annotations.back().id != *id || !m_doc->topmostDrawsLast())
+    if (!id)
         return std::nullopt;
-    return id;
+    const std::vector<Annotation>& annotations = m_doc->annotations();
+    for (std::size_t i = 0; i < annotations.size(); ++i) {
+        if (annotations[i].id == *id)
+            return m_doc->drawnInLastPass(i) ? std::optional(i) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool CanvasView::dragCacheFits(const CanvasGeometry& g) const
 {
-    if (!m_dragCache)
+    if (!m_dragCache || m_dragCache->index != draggedLastPassIndex())
         return false;
     const DragCache& c = *m_dragCache;
     const std::vector<Annotation>& annotations = m_doc->annotations();
-    return c.viewSize == size() && c.devicePixelRatio == devicePixelRatioF() && c.s == g.s && c.origin == g.origin
-        && c.raw == (m_doc->tool() == Tool::crop) && c.baseKey == m_doc->base().cacheKey() && c.crop == m_doc->crop()
-        && c.background == m_doc->background() && c.rest.size() + 1 == annotations.size()
-        && std::equal(c.rest.begin(), c.rest.end(), annotations.begin());
+    if (c.viewSize != size() || c.devicePixelRatio != devicePixelRatioF() || c.s != g.s || c.origin != g.origin
+        || c.raw != (m_doc->tool() == Tool::crop) || c.baseKey != m_doc->base().cacheKey() || c.crop != m_doc->crop()
+        || c.background != m_doc->background() || c.rest.size() + 1 != annotations.size())
+        return false;
+    // Everything but the dragged annotation is as pictured.
+    const auto split = annotations.begin() + std::ptrdiff_t(c.index);
+    return std::equal(annotations.begin(), split, c.rest.begin())
+        && std::equal(split + 1, annotations.end(), c.rest.begin() + std::ptrdiff_t(c.index));
 }
 
 void CanvasView::paintCropOverlay(QPainter& painter, const CanvasGeometry& g) const
@@ -500,6 +522,7 @@ std::optional<QRect> CanvasView::effectRepaintRect(const CanvasGeometry& g) cons
 
 void CanvasView::dragTo(QPointF p, Qt::KeyboardModifiers modifiers)
 {
+    prepareDragCache();
     // Blur, pixelate and spotlight are drawn under the other annotations, so their drags redraw
     // the whole document; only the area they change, though.
     const CanvasGeometry g = geometryNow();

@@ -138,10 +138,12 @@ private:
     void fitTextField();
     // Background, checkerboard and the document (or a part of it).
     void paintScene(QPainter& painter, const CanvasGeometry& g, DocumentPart part) const;
-    // The annotation being dragged, when it is the topmost one and drawn last of all: frames
-    // then draw it over a cached picture of everything else.
-    std::optional<QUuid> draggedTopmost() const;
+    // Where the dragged annotation is in the list, when it is drawn in the last pass: frames then
+    // draw it and the annotations over it onto a cached picture of what lies under it.
+    std::optional<std::size_t> draggedLastPassIndex() const;
     bool dragCacheFits(const CanvasGeometry& g) const;
+    // Pictures what lies under the dragged annotation, unless the picture still fits.
+    void prepareDragCache();
     void paintCropOverlay(QPainter& painter, const CanvasGeometry& g) const;
     void paintSelection(QPainter& painter, const CanvasGeometry& g) const;
 
@@ -154,10 +156,11 @@ private:
     std::optional<UndoMark> m_pressMark;
     std::optional<UndoMark> m_newTextMark;
 
-    // The view without the dragged annotation, with what it was made from.
+    // The view of what lies under the dragged annotation, with what it was made from.
     struct DragCache
     {
         QImage image;
+        std::size_t index = 0; // of the dragged annotation
         QSize viewSize;
         double devicePixelRatio = 0;
         double s = 0;
@@ -166,9 +169,10 @@ private:
         qint64 baseKey = 0;
         std::optional<QRectF> crop;
         BackgroundSettings background;
-        std::vector<Annotation> rest;
+        std::vector<Annotation> rest; // every annotation but the dragged one
     };
     std::optional<DragCache> m_dragCache;
+    bool m_renderingDragCache = false;
     // Set while a drag step changes the document and repaints only what it changed itself.
     bool m_partialRepaint = false;
 };

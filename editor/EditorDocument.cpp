@@ -516,7 +516,7 @@ void EditorDocument::drawDocument(QPainter& painter, bool raw, DocumentPart part
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     if (m_background.enabled && !raw) {
-        if (part != DocumentPart::topmostOnly)
+        if (part.kind != DocumentPart::Kind::over)
             drawBackground(painter, m_background, l.canvasSize, l.contentRect);
         const double radius = std::max(
             0.0, std::min({m_background.cornerRadius, l.contentRect.width() / 2, l.contentRect.height() / 2}));
@@ -531,32 +531,35 @@ void EditorDocument::drawDocument(QPainter& painter, bool raw, DocumentPart part
         intersectClip(painter, l.contentRect);
     }
     painter.translate(l.offset);
-    switch (part) {
-    case DocumentPart::whole:
+    switch (part.kind) {
+    case DocumentPart::Kind::whole:
         painter.drawImage(QPointF(0, 0), m_base);
         drawAnnotations(painter, m_annotations, m_effects, m_base.size());
         break;
-    case DocumentPart::allButTopmost:
-        painter.drawImage(QPointF(0, 0), m_base);
-        if (!m_annotations.empty()) {
-            const std::vector<Annotation> rest(m_annotations.begin(), m_annotations.end() - 1);
-            drawAnnotations(painter, rest, m_effects, m_base.size());
+    case DocumentPart::Kind::under:
+    case DocumentPart::Kind::over: {
+        // The annotations drawn in the last pass from `index` on go over; all others under.
+        std::vector<Annotation> selected;
+        for (std::size_t i = 0; i < m_annotations.size(); ++i) {
+            const bool over = i >= part.index && drawnInLastPass(i);
+            if (over == (part.kind == DocumentPart::Kind::over))
+                selected.push_back(m_annotations[i]);
         }
+        if (part.kind == DocumentPart::Kind::under)
+            painter.drawImage(QPointF(0, 0), m_base);
+        drawAnnotations(painter, selected, m_effects, m_base.size());
         break;
-    case DocumentPart::topmostOnly:
-        if (!m_annotations.empty())
-            drawAnnotation(painter, m_annotations.back(), m_effects, m_base.size());
-        break;
+    }
     }
     painter.restore();
 }
 
-bool EditorDocument::topmostDrawsLast() const
+bool EditorDocument::drawnInLastPass(std::size_t index) const
 {
-    if (m_annotations.empty())
+    if (index >= m_annotations.size())
         return false;
-    const Annotation& top = m_annotations.back();
-    return !top.is(Tool::blur) && !top.is(Tool::pixelate) && !top.is(Tool::spotlight);
+    const Annotation& a = m_annotations[index];
+    return !a.is(Tool::blur) && !a.is(Tool::pixelate) && !a.is(Tool::spotlight);
 }
 
 QImage EditorDocument::render() const

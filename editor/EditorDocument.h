@@ -40,13 +40,22 @@ struct UndoMark
     bool dirty = false;
 };
 
-// What drawDocument draws. A view that redraws while the topmost annotation is dragged draws the
-// rest once and the topmost annotation over it each frame; when the topmost annotation is drawn
-// in the last pass (see topmostDrawsLast) the two parts together are exactly the whole.
-enum class DocumentPart {
-    whole,
-    allButTopmost,
-    topmostOnly, // neither background nor base: the topmost annotation, clipped like the whole
+// What drawDocument draws. A view that redraws while one annotation is dragged draws what lies
+// under it once and, each frame, that annotation and the ones over it. The split is exact when
+// the annotation is drawn in the last pass (see drawnInLastPass): then `under` and `over` at the
+// same index, drawn one after the other, give the whole.
+struct DocumentPart
+{
+    enum class Kind {
+        whole,
+        under, // background, base, every blur, pixelate and spotlight, and the annotations before `index`
+        over, // the annotations from `index` on that are drawn in the last pass, clipped like the whole
+    };
+    Kind kind = Kind::whole;
+    std::size_t index = 0;
+
+    static DocumentPart under(std::size_t index) { return {Kind::under, index}; }
+    static DocumentPart over(std::size_t index) { return {Kind::over, index}; }
 };
 
 // Where the output pixels go, all in output pixels.
@@ -160,10 +169,10 @@ public:
     // Rendering. `raw` (the crop tool) shows the whole base without crop or background.
     DocumentLayout layout(bool raw) const;
     // Draws into a y-down painter whose origin is the output's top-left.
-    void drawDocument(QPainter& painter, bool raw, DocumentPart part = DocumentPart::whole) const;
-    // Whether the topmost annotation exists and is drawn after everything else (blur, pixelate
-    // and spotlight are drawn in earlier passes, under other annotations).
-    bool topmostDrawsLast() const;
+    void drawDocument(QPainter& painter, bool raw, DocumentPart part = {}) const;
+    // Whether the annotation at `index` exists and is drawn in the last pass, in list order over
+    // everything else (blur, pixelate and spotlight are drawn in earlier passes).
+    bool drawnInLastPass(std::size_t index) const;
     // The final output image; the base unchanged when it cannot be made.
     QImage render() const;
     // Base-sized image of the base (and annotations); no crop or background.

@@ -597,12 +597,12 @@ QImage paintedWhole(QWidget* widget)
 
 } // namespace
 
-TEST_F(Canvas, DrawingTheTopmostAnnotationApartGivesTheWholePicture)
+TEST_F(Canvas, DrawingTheDraggedAnnotationApartGivesTheWholePicture)
 {
     busyDocument(*doc);
-    for (Tool tool : {Tool::filledRect, Tool::highlighter, Tool::arrow, Tool::text}) {
+    for (Tool tool : {Tool::filledRect, Tool::highlighter, Tool::arrow, Tool::counter}) {
         SCOPED_TRACE(rawValue(tool).toStdString());
-        doc->setTool(tool == Tool::text ? Tool::counter : tool);
+        doc->setTool(tool);
         press({60, 60});
         move({150, 90});
         move({230, 170});
@@ -611,6 +611,16 @@ TEST_F(Canvas, DrawingTheTopmostAnnotationApartGivesTheWholePicture)
         doc->setSelectedID(std::nullopt);
         EXPECT_EQ(duringDrag, paintedWhole(canvas.get()));
     }
+    // An annotation under others (the multiplying highlighter, under an arrow and the new shapes).
+    doc->setTool(Tool::select);
+    press({165, 220});
+    move({150, 200});
+    move({120, 150});
+    const QImage duringDrag = paintedWhole(canvas.get());
+    ASSERT_TRUE(doc->selectedID());
+    EXPECT_TRUE(doc->annotation(*doc->selectedID())->is(Tool::highlighter));
+    release({120, 150});
+    EXPECT_EQ(duringDrag, paintedWhole(canvas.get()));
 }
 
 TEST_F(Canvas, EffectDragsRepaintEverythingTheyChange)

@@ -319,3 +319,42 @@ TEST(Rendering, ImagesAndFlattening)
     doc.setAnnotations({empty});
     EXPECT_EQ(doc.flattenBase(true).pixelColor(25, 25), QColor(Qt::white));
 }
+
+TEST(Rendering, UnderAndOverAnAnnotationDrawnInTheLastPassMakeTheWhole)
+{
+    EditorDocument doc(stripes(200, 150), 1.0);
+    Annotation highlight = make(Tool::highlighter, {10, 100}, {190, 100}, Qt::yellow, 6);
+    highlight.points = {{10, 100}, {100, 110}, {190, 100}};
+    Annotation text = make(Tool::text, {20, 20}, {20, 20}, Qt::red);
+    text.text = QStringLiteral("over");
+    text.style = TextStyle::shadow;
+    doc.setAnnotations({make(Tool::blur, {0, 0}, {80, 80}), make(Tool::filledRect, {30, 30}, {120, 90}, Qt::green),
+        make(Tool::spotlight, {60, 20}, {180, 140}), highlight, make(Tool::arrow, {20, 140}, {180, 10}, Qt::blue), text,
+        make(Tool::counter, {150, 60}, {150, 60}, Qt::magenta)});
+    BackgroundSettings background = doc.background();
+    background.enabled = true;
+    background.padding = 16;
+    doc.setBackground(background);
+
+    const QSize size = doc.render().size();
+    auto draw = [&](const std::vector<DocumentPart>& parts) {
+        QImage image = plainImage(size.width(), size.height(), Qt::transparent);
+        QPainter painter(&image);
+        for (const DocumentPart& part : parts)
+            doc.drawDocument(painter, false, part);
+        return image;
+    };
+    const QImage whole = draw({{}});
+    int splits = 0;
+    for (std::size_t index = 0; index < doc.annotations().size(); ++index) {
+        if (!doc.drawnInLastPass(index))
+            continue;
+        ++splits;
+        EXPECT_EQ(draw({DocumentPart::under(index), DocumentPart::over(index)}), whole) << "split at " << index;
+        EXPECT_NE(draw({DocumentPart::under(index)}), whole) << "under " << index << " leaves something out";
+    }
+    EXPECT_EQ(splits, 5);
+    EXPECT_FALSE(doc.drawnInLastPass(0)) << "blur";
+    EXPECT_FALSE(doc.drawnInLastPass(2)) << "spotlight";
+    EXPECT_FALSE(doc.drawnInLastPass(7)) << "past the end";
+}
