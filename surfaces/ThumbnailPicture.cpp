@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ThumbnailPicture.h"
 
+#include "CaptureItem.h"
+
 #include <algorithm>
 
 namespace vantrel {
@@ -35,6 +37,15 @@ std::optional<QImage> trimmedToOpaquePixels(const QImage& image, double scale)
     QImage picture = image.copy(*box);
     picture.setDevicePixelRatio(scale > 0 ? scale : 1);
     return picture;
+}
+
+QImage thumbnailPicture(const CaptureItem& item)
+{
+    if (item.image) {
+        if (std::optional<QImage> trimmed = trimmedToOpaquePixels(*item.image, item.scale))
+            return *trimmed;
+    }
+    return item.displayImage();
 }
 
 } // namespace vantrel
