@@ -54,6 +54,15 @@ void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t ty
         reinterpret_cast<const char*>(&event));
 }
 
+// A window already mapped: the window manager owns its states, so ask it.
+void askWindowManager(xcb_connection_t* c, xcb_window_t window)
+{
+    sendToWindowManager(c, window, x11::atom("_NET_WM_STATE"),
+        {netWmStateAdd, x11::atom("_NET_WM_STATE_ABOVE"), x11::atom("_NET_WM_STATE_STICKY"), sourceApplication, 0});
+    sendToWindowManager(c, window, x11::atom("_NET_WM_DESKTOP"), {allDesktops, sourceApplication, 0, 0, 0});
+    xcb_flush(c);
+}
+
 } // namespace
 
 void keepAboveOnEveryWorkspace(QWidget* window)
@@ -63,15 +72,15 @@ void keepAboveOnEveryWorkspace(QWidget* window)
     xcb_connection_t* c = x11::connection();
     if (!c)
         return;
+    // Window managers read the states when they take a window on; a request made later may be
+    // refused (openbox does not let a mapped window put itself on every desktop).
     const auto id = static_cast<xcb_window_t>(window->winId());
-    if (!window->isVisible()) {
-        setInitialStates(c, id);
+    if (window->isVisible()) {
+        askWindowManager(c, id);
     } else {
-        sendToWindowManager(c, id, x11::atom("_NET_WM_STATE"),
-            {netWmStateAdd, x11::atom("_NET_WM_STATE_ABOVE"), x11::atom("_NET_WM_STATE_STICKY"), sourceApplication, 0});
-        sendToWindowManager(c, id, x11::atom("_NET_WM_DESKTOP"), {allDesktops, sourceApplication, 0, 0, 0});
+        setInitialStates(c, id);
+        xcb_flush(c);
     }
-    xcb_flush(c);
 }
 
 } // namespace vantrel
