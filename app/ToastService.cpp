@@ -167,14 +167,20 @@ ToastService::~ToastService()
     delete m_current.data();
 }
 
-void ToastService::show(const ToastRequest& request)
+void ToastService::dismiss()
 {
-    // The old toast goes at once, and with it any hide still pending for it.
     m_hideTimer->stop();
     if (ToastPanel* old = m_current.data()) {
         old->hide();
         old->deleteLater();
     }
+    m_current.clear();
+}
+
+void ToastService::show(const ToastRequest& request)
+{
+    // The old toast goes at once, and with it any hide still pending for it.
+    dismiss();
 
     auto* panel = new ToastPanel(request);
     if (QScreen* screen = screenUnderMouse()) {

@@ -58,6 +58,7 @@ public:
     ~ToastService() override;
 
     void show(const ToastRequest& request) override;
+    void dismiss() override;
 
     ToastPanel* currentPanel() const { return m_current; }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppCaptureSurfaces.h"
 #include "AppDelegate.h"
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
     DesktopPlatform platform;
     ToastService toasts;
     ScopedService<ToastPresenter> toastSlot(&toasts);
+    AppCaptureSurfaces surfaces;
+    ScopedService<CaptureSurfaces> surfacesSlot(&surfaces);
 
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, [&delegate] {

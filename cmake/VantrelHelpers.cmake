@@ -17,7 +17,7 @@ set(VANTREL_X11_HARNESS "${PROJECT_SOURCE_DIR}/tests/harness/with-x11.sh")
 # A test executable built from SOURCES; KIND is "pure" (no display at all), "offscreen" (widgets
 # without a display) or "x11" (a private X server, window manager and session bus).
 function(vantrel_test name)
-    cmake_parse_arguments(ARG "" "KIND;TIMEOUT" "SOURCES;LIBS;HARNESS_ARGS" ${ARGN})
+    cmake_parse_arguments(ARG "" "KIND;TIMEOUT" "SOURCES;LIBS;HARNESS_ARGS;ENVIRONMENT" ${ARGN})
     if(NOT ARG_KIND)
         set(ARG_KIND pure)
     endif()
@@ -37,6 +37,10 @@ function(vantrel_test name)
         add_test(NAME ${name} COMMAND ${name})
         if(ARG_KIND STREQUAL "offscreen")
             set(env "QT_QPA_PLATFORM=offscreen")
+            if(ARG_ENVIRONMENT)
+                # ENVIRONMENT may give the offscreen platform its own screens (configfile=…).
+                set(env "${ARG_ENVIRONMENT}")
+            endif()
         else()
             # A pure test that reaches for a display is a layering fault: make it fail loudly.
             set(env "QT_QPA_PLATFORM=minimal;DISPLAY=")

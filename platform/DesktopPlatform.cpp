@@ -10,39 +10,16 @@
 #include "SavePanel.h"
 #include "ScreenGrabber.h"
 #include "Service.h"
-#include "SystemLog.h"
+#include "Sounds.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
 #include "x11/X11FocusService.h"
+#include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
 
 #include <QCoreApplication>
 
 namespace vantrel {
-
-namespace {
-
-// Stands in until the X11 key grabs exist: accepts every shortcut, says once that none fire.
-class PendingGlobalHotKeys : public GlobalHotKeys
-{
-public:
-    std::optional<Reference> registerHotKey(quint32, quint32, quint32) override
-    {
-        if (!m_logged) {
-            systemLog(QStringLiteral("Vantrel: global shortcuts are not built yet; stored shortcuts do not fire"));
-            m_logged = true;
-        }
-        return ++m_next;
-    }
-    void unregisterHotKey(Reference) override { }
-    void setPressHandler(PressHandler) override { }
-
-private:
-    bool m_logged = false;
-    Reference m_next = 0;
-};
-
-} // namespace
 
 struct DesktopPlatform::Services
 {
@@ -51,7 +28,8 @@ struct DesktopPlatform::Services
     XkbKeyboardLayout keyboardLayout;
     X11FocusService focus;
     GrantedCaptureAccess captureAccess;
-    PendingGlobalHotKeys hotKeys;
+    X11GlobalHotKeys hotKeys {&keyboardLayout};
+    CanberraSounds sounds;
     X11ScreenGrabber screenGrabber;
     QtClipboard clipboard;
     DesktopWorkspace workspace;
@@ -63,6 +41,7 @@ struct DesktopPlatform::Services
     ScopedService<FocusService> focusSlot {&focus};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
+    ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};

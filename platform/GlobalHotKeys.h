@@ -22,6 +22,8 @@ public:
     virtual void unregisterHotKey(Reference reference) = 0;
     // Called on the main thread with the identifier of each registered shortcut pressed.
     virtual void setPressHandler(PressHandler handler) = 0;
+    // Called after the keyboard mapping changed; every shortcut should be registered again.
+    virtual void setKeymapChangedHandler(std::function<void()> handler) = 0;
 };
 
 } // namespace vantrel

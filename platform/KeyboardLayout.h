@@ -16,6 +16,8 @@ public:
     // The key's unshifted character for a virtual key code, or none when no layout is known.
     // Dead keys give their spacing character.
     virtual std::optional<QString> character(quint32 virtualKeyCode) = 0;
+    // Forgets what it knows of the layout after the keyboard mapping changed.
+    virtual void reload() { }
 };
 
 // The layout from xkbcommon: the X server's keymap and current group when there is a display,
@@ -29,7 +31,7 @@ public:
 
     std::optional<QString> character(quint32 virtualKeyCode) override;
     // Drops the cached keymap; the next lookup reads the current one.
-    void reload();
+    void reload() override;
 
 private:
     struct State;

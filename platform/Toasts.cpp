@@ -16,4 +16,10 @@ void showToast(const ToastRequest& request)
     qDebug().noquote() << "toast:" << request.text;
 }
 
+void dismissToast()
+{
+    if (ToastPresenter* presenter = Service<ToastPresenter>::find())
+        presenter->dismiss();
+}
+
 } // namespace vantrel

@@ -21,10 +21,13 @@ class ToastPresenter
 public:
     virtual ~ToastPresenter() = default;
     virtual void show(const ToastRequest& request) = 0;
+    // Removes the toast on screen at once, with any hide still pending for it.
+    virtual void dismiss() { }
 };
 
 // Shows a toast through the installed presenter (main thread only). Without a presenter the
 // text goes to the debug log, so command-line modes never fail on a toast.
 void showToast(const ToastRequest& request);
+void dismissToast();
 
 } // namespace vantrel

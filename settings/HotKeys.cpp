@@ -79,6 +79,9 @@ QString comboLabel(const KeyCombo& combo)
 
 HotKeyManager& HotKeyManager::shared()
 {
+    // Tests put their own manager, bound to their own settings, in the slot.
+    if (HotKeyManager* installed = Service<HotKeyManager>::find())
+        return *installed;
     static HotKeyManager* instance = new HotKeyManager;
     return *instance;
 }
@@ -107,6 +110,11 @@ void HotKeyManager::registerAll()
         service->setPressHandler([self](quint32 identifier) {
             if (self)
                 self->handlePress(identifier);
+        });
+        // A new keyboard mapping may move modifiers: grab everything afresh.
+        service->setKeymapChangedHandler([self] {
+            if (self)
+                self->registerAll();
         });
         m_installed = true;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "x11/X11ShmImage.h"
 
+#include "ImageBuffers.h"
+
 #include <QSysInfo>
 
 #include <xcb/shm.h>
@@ -50,7 +52,10 @@ bool hasQImageLayout(xcb_connection_t* c, int depth)
 // none: the padding byte of a depth-24 pixel is undefined, and RGB32 requires 0xff there.
 QImage copyOut(const unsigned char* data, int width, int height, int depth)
 {
-    QImage image(width, height, depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    // A recycled buffer: the previous overlay's still picture is usually free again by now, and
+    // faulting in fresh pages for every grab would cost more than the grab.
+    QImage image = imagebuffers::allocate(
+        width, height, depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const std::size_t rowBytes = std::size_t(width) * 4;

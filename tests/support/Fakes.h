@@ -38,7 +38,9 @@ class RecordingToasts : public ToastPresenter
 {
 public:
     void show(const ToastRequest& request) override { requests.push_back(request); }
+    void dismiss() override { ++dismissals; }
     std::vector<ToastRequest> requests;
+    int dismissals = 0;
 };
 
 // A desktop shortcut service that refuses chosen combinations and can press the others.
@@ -55,6 +57,8 @@ public:
     std::optional<Reference> registerHotKey(quint32 keyCode, quint32 modifiers, quint32 identifier) override;
     void unregisterHotKey(Reference reference) override;
     void setPressHandler(PressHandler handler) override { m_handler = std::move(handler); }
+    void setKeymapChangedHandler(std::function<void()> handler) override { m_keymapHandler = std::move(handler); }
+    void changeKeymap() { m_keymapHandler(); }
 
     // Presses a registered combination; false when nothing is registered for it.
     bool press(quint32 keyCode, quint32 modifiers);
@@ -66,6 +70,7 @@ public:
 
 private:
     PressHandler m_handler;
+    std::function<void()> m_keymapHandler;
     Reference m_next = 0;
 };
 

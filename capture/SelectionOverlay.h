@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "OverlayTypes.h"
+#include "OverlayViewState.h"
+
+#include <QObject>
+#include <QRectF>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vantrel {
+
+class OverlayView;
+
+// The full-screen layer through which the user picks an area or a window: one borderless
+// window per screen, one selection at a time across them. At most one overlay is active.
+class SelectionOverlay : public QObject, public OverlayHost
+{
+    Q_OBJECT
+public:
+    using Completion = std::function<void(std::optional<SelectionResult>)>;
+
+    // Freezes the screens and fetches the window list as the purpose asks, then shows the
+    // overlay. The completion runs once, 0.12 s after the overlay has left the screen, with the
+    // result or with nothing when the user cancelled.
+    static void begin(OverlayPurpose purpose, Completion completion);
+    static SelectionOverlay* active();
+    // The last area selected on each display (points, relative to that display's top-left).
+    static std::map<quint32, QRectF>& lastSelectionByDisplay();
+
+    ~SelectionOverlay() override;
+
+    OverlayPurpose purpose() const { return m_purpose; }
+    const std::vector<OverlayView*>& views() const { return m_views; }
+    const std::vector<WindowInfo>& windows() const { return m_windows; }
+    bool finished() const { return m_finished; }
+
+    // OverlayHost
+    void clearOtherSelections(const OverlayViewState& keep) override;
+    void setWindowModeEverywhere(bool windowMode) override;
+    void finishWithArea(const OverlayViewState& view, const QRectF& rect, OverlayAction action) override;
+    void finishWithWindow(const OverlayViewState& view, const WindowInfo& window) override;
+    void cancel() override;
+
+private:
+    SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows,
+        Completion completion);
+    void show(bool windowMode);
+    void finish(std::optional<SelectionResult> result);
+    void grabKeyboard(int attempt);
+    OverlayView* viewOf(const OverlayViewState& state) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    OverlayPurpose m_purpose;
+    std::map<quint32, Capture> m_frozen;
+    std::vector<WindowInfo> m_windows;
+    Completion m_completion;
+    std::vector<OverlayView*> m_views;
+    OverlayView* m_keyView = nullptr;
+    bool m_finished = false;
+};
+
+} // namespace vantrel

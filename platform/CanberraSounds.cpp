@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Sounds.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThreadPool>
+#include <QtEndian>
+
+#include <canberra.h>
+#include <cmath>
+#include <mutex>
+
+namespace vantrel {
+
+namespace {
+
+// A mono 16-bit WAV of a few enveloped partials, so Vantrel has its own sounds wherever the
+// desktop's sound theme lacks one.
+QByteArray synthesise(
+    double seconds, std::initializer_list<std::pair<double, double>> partials, double decay, bool noiseBurst)
+{
+    constexpr int rate = 44100;
+    const int frames = int(seconds * rate);
+    QByteArray pcm(frames * 2, Qt::Uninitialized);
+    quint32 noise = 0x12345678;
+    for (int i = 0; i < frames; ++i) {
+        const double t = double(i) / rate;
+        double v = 0;
+        for (const auto& [frequency, amplitude] : partials)
+            v += amplitude * std::sin(2 * M_PI * frequency * t);
+        if (noiseBurst) {
+            noise = noise * 1664525u + 1013904223u;
+            v += 0.5 * ((noise >> 16) / 32768.0 - 1.0) * std::exp(-t * 60);
+        }
+        v *= std::exp(-t * decay) * std::min(1.0, t * 2000);
+        const qint16 sample = qint16(std::clamp(v, -1.0, 1.0) * 26000);
+        qToLittleEndian(sample, pcm.data() + 2 * i);
+    }
+    QByteArray wav;
+    auto u32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        wav.append(b, 4);
+    };
+    auto u16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        wav.append(b, 2);
+    };
+    wav.append("RIFF");
+    u32(36 + pcm.size());
+    wav.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    wav.append("data");
+    u32(pcm.size());
+    wav.append(pcm);
+    return wav;
+}
+
+} // namespace
+
+struct CanberraSounds::State
+{
+    std::mutex mutex;
+    ca_context* context = nullptr;
+    bool failed = false;
+    QString shutterPath;
+    QString tickPath;
+
+    ca_context* ensureContext()
+    {
+        if (context || failed)
+            return context;
+        if (ca_context_create(&context) != CA_SUCCESS) {
+            failed = true;
+            context = nullptr;
+            return nullptr;
+        }
+        ca_context_change_props(
+            context, CA_PROP_APPLICATION_NAME, "Vantrel", CA_PROP_APPLICATION_ID, "org.vantrel.Vantrel", nullptr);
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        shutterPath = dir + QStringLiteral("/vantrel-shutter.wav");
+        tickPath = dir + QStringLiteral("/vantrel-tick.wav");
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(bytes);
+        };
+        write(shutterPath, synthesise(0.18, {{1800, 0.25}, {3600, 0.12}}, 28, true));
+        write(tickPath, synthesise(0.06, {{2600, 0.5}, {5200, 0.15}}, 80, false));
+        return context;
+    }
+};
+
+CanberraSounds::CanberraSounds()
+    : m_state(new State)
+{ }
+
+CanberraSounds::~CanberraSounds()
+{
+    QThreadPool::globalInstance()->waitForDone(500);
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->context)
+        ca_context_destroy(m_state->context);
+    delete m_state;
+}
+
+void CanberraSounds::playCapture()
+{
+    // Connecting to the sound server can take a moment; never on the capture path.
+    State* state = m_state;
+    QThreadPool::globalInstance()->start([state] {
+        std::lock_guard lock(state->mutex);
+        ca_context* c = state->ensureContext();
+        if (!c)
+            return;
+        if (ca_context_play(
+                c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken", nullptr)
+            != CA_SUCCESS) {
+            const QByteArray path = state->shutterPath.toLocal8Bit();
+            ca_context_play(c, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+        }
+    });
+}
+
+void CanberraSounds::playTick()
+{
+    State* state = m_state;
+    QThreadPool::globalInstance()->start([state] {
+        std::lock_guard lock(state->mutex);
+        ca_context* c = state->ensureContext();
+        if (!c)
+            return;
+        const QByteArray path = state->tickPath.toLocal8Bit();
+        ca_context_play(c, 1, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+    });
+}
+
+} // namespace vantrel

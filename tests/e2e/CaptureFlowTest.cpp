@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real vantrel process in a private X session, driven only by synthetic input: shortcuts
+// and mouse drags through XTest, results checked in the history folder and on the clipboard.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every pixel of the pattern differs from its neighbours, so an off-by-one crop shows.
+QRgb patternAt(int x, int y)
+{
+    return qRgb((x * 7 + y * 3) % 256, (x * 5 + y * 11) % 256, (x ^ y) % 256);
+}
+
+class PatternWindow : public QWidget
+{
+public:
+    PatternWindow()
+    {
+        setWindowTitle(QStringLiteral("Vantrel test pattern"));
+        setFixedSize(800, 600);
+        m_image = QImage(800, 600, QImage::Format_RGB32);
+        for (int y = 0; y < 600; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+            for (int x = 0; x < 800; ++x)
+                line[x] = patternAt(x, y);
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.drawImage(0, 0, m_image);
+    }
+
+private:
+    QImage m_image;
+};
+
+QString run(const QString& program, const QStringList& args, QByteArray* output = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        return QStringLiteral("timed out");
+    if (output)
+        *output = p.readAllStandardOutput();
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
+    return QString();
+}
+
+void xdotool(const QStringList& args)
+{
+    const QString error = run(QStringLiteral("xdotool"), args);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+}
+
+QString configDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
+}
+
+QString historyDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
+}
+
+QJsonArray history()
+{
+    QFile file(historyDir() + QStringLiteral("/history.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).array();
+}
+
+// The record's picture; the list names it a moment before its file is complete.
+QImage historyImage(const QJsonObject& record)
+{
+    const QString path = historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
+    QImage image;
+    QTest::qWaitFor([&] { return image.load(path); }, 5000);
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The first pixel of `image` that differs from the pattern at `origin` (pattern coordinates).
+std::optional<QPoint> firstMismatch(const QImage& image, QPoint origin)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xffffff) != (patternAt(origin.x() + x, origin.y() + y) & 0xffffff))
+                return QPoint(x, y);
+        }
+    }
+    return std::nullopt;
+}
+
+class CaptureFlow : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // Settings as a user might have them: no thumbnails (so nothing stays on screen between
+        // captures), no sound, a one-second self-timer, first start already done.
+        QDir().mkpath(configDir());
+        QFile settings(configDir() + QStringLiteral("/settings.json"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},)"
+                       R"("playSound":{"bool":false},"selfTimerSeconds":{"int":1}})");
+        settings.close();
+
+        s_window = new PatternWindow;
+        s_window->move(200, 150);
+        s_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(s_window));
+        QTest::qWait(300);
+
+        s_app = new QProcess;
+        s_app->setProgram(QStringLiteral(VANTREL_BINARY));
+        s_app->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        s_app->start();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.vantrel.Vantrel"));
+            },
+            15000));
+        // The shortcuts are grabbed right after the name is taken.
+        QTest::qWait(1000);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_app) {
+            s_app->terminate();
+            s_app->waitForFinished(3000);
+            delete s_app;
+        }
+        delete s_window;
+    }
+
+    // The client area's top-left on screen.
+    static QPoint patternOrigin() { return s_window->mapToGlobal(QPoint(0, 0)); }
+
+    static bool waitForOverlay()
+    {
+        const QString error = run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--name"), QStringLiteral("^Vantrel Selection$")});
+        QTest::qWait(150);
+        return error.isEmpty();
+    }
+
+    static bool overlayVisible()
+    {
+        return run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                QStringLiteral("^Vantrel Selection$")})
+            .isEmpty();
+    }
+
+    static bool waitForRecords(int count)
+    {
+        return QTest::qWaitFor([count] { return history().size() >= count; }, 8000);
+    }
+
+    static void drag(QPoint from, QPoint to)
+    {
+        xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y())});
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        xdotool({QStringLiteral("mousemove"), QString::number((from.x() + to.x()) / 2),
+            QString::number((from.y() + to.y()) / 2)});
+        xdotool({QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    }
+
+    static inline PatternWindow* s_window = nullptr;
+    static inline QProcess* s_app = nullptr;
+};
+
+} // namespace
+
+TEST_F(CaptureFlow, AreaShortcutDragLandsInHistoryAndOnTheClipboard)
+{
+    const QPoint origin = patternOrigin();
+    const QPoint from = origin + QPoint(100, 80);
+    const QPoint to = origin + QPoint(340, 230);
+
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+s")});
+    ASSERT_TRUE(waitForOverlay());
+    drag(from, to);
+    ASSERT_TRUE(waitForRecords(1));
+
+    const QJsonObject record = history().at(0).toObject();
+    EXPECT_EQ(record.value(QStringLiteral("kind")).toString(), QStringLiteral("screenshot"));
+    EXPECT_EQ(record.value(QStringLiteral("width")).toInt(), 240);
+    EXPECT_EQ(record.value(QStringLiteral("height")).toInt(), 150);
+    const QImage saved = historyImage(record);
+    ASSERT_EQ(saved.size(), QSize(240, 150));
+    const auto mismatch = firstMismatch(saved, QPoint(100, 80));
+    EXPECT_FALSE(mismatch.has_value()) << "first wrong pixel at " << mismatch->x() << "," << mismatch->y();
+
+    QByteArray targets;
+    ASSERT_TRUE(run(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
+            QStringLiteral("-o")},
+        &targets)
+                    .isEmpty());
+    EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
+    QByteArray png;
+    ASSERT_TRUE(run(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")},
+        &png)
+                    .isEmpty());
+    const QImage pasted = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(pasted.size(), QSize(240, 150));
+    EXPECT_FALSE(firstMismatch(pasted, QPoint(100, 80)).has_value());
+
+    // The previous area, again, without any selecting.
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+8")});
+    ASSERT_TRUE(waitForRecords(2));
+    const QImage again = historyImage(history().at(0).toObject());
+    ASSERT_EQ(again.size(), QSize(240, 150));
+    EXPECT_FALSE(firstMismatch(again, QPoint(100, 80)).has_value());
+}
+
+TEST_F(CaptureFlow, EscapeCancelsWithNothingWritten)
+{
+    const int before = history().size();
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+s")});
+    ASSERT_TRUE(waitForOverlay());
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !overlayVisible(); }, 3000));
+    QTest::qWait(500);
+    EXPECT_EQ(history().size(), before);
+}
+
+TEST_F(CaptureFlow, FullscreenCapturesTheWholeScreen)
+{
+    const int before = history().size();
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+f")});
+    ASSERT_TRUE(waitForRecords(before + 1));
+    const QJsonObject record = history().at(0).toObject();
+    EXPECT_EQ(record.value(QStringLiteral("width")).toInt(), 1920);
+    EXPECT_EQ(record.value(QStringLiteral("height")).toInt(), 1080);
+    const QImage screen = historyImage(record);
+    const QPoint origin = patternOrigin();
+    EXPECT_EQ(screen.copy(QRect(origin, QSize(800, 600))).size(), QSize(800, 600));
+    EXPECT_FALSE(
+        firstMismatch(screen.copy(QRect(origin + QPoint(10, 10), QSize(300, 200))), QPoint(10, 10)).has_value());
+}
+
+TEST_F(CaptureFlow, ClickingAWindowCapturesItWhole)
+{
+    const int before = history().size();
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+6")});
+    ASSERT_TRUE(waitForOverlay());
+    const QPoint centre = patternOrigin() + QPoint(400, 300);
+    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+    xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(waitForRecords(before + 1));
+    const QJsonObject record = history().at(0).toObject();
+    EXPECT_EQ(record.value(QStringLiteral("kind")).toString(), QStringLiteral("window"));
+    const QImage window = historyImage(record);
+    ASSERT_GE(window.width(), 800);
+    ASSERT_GE(window.height(), 600);
+    // The client area is in there, pixel for pixel, somewhere inside the frame and shadow.
+    const QRgb first = patternAt(0, 0) & 0xffffff;
+    bool found = false;
+    for (int y = 0; y + 600 <= window.height() && !found; ++y) {
+        for (int x = 0; x + 800 <= window.width() && !found; ++x) {
+            if ((window.pixel(x, y) & 0xffffff) == first
+                && !firstMismatch(window.copy(QRect(x, y, 800, 600)), QPoint(0, 0)).has_value())
+                found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(CaptureFlow, SelfTimerCapturesAfterItsCountdown)
+{
+    const int before = history().size();
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+9")});
+    ASSERT_TRUE(waitForOverlay());
+    const QPoint origin = patternOrigin();
+    drag(origin + QPoint(20, 20), origin + QPoint(120, 70));
+    // One second of countdown: not yet there at once, there soon after.
+    QTest::qWait(300);
+    EXPECT_EQ(history().size(), before);
+    ASSERT_TRUE(waitForRecords(before + 1));
+    const QImage image = historyImage(history().at(0).toObject());
+    ASSERT_EQ(image.size(), QSize(100, 50));
+    EXPECT_FALSE(firstMismatch(image, QPoint(20, 20)).has_value());
+}
