@@ -93,8 +93,10 @@ void QuickAccessPanel::armCloseTimer()
 
 void QuickAccessPanel::closeTimerFired()
 {
-    if (m_content->hovering())
-        armCloseTimer(); // the pointer rests on it: look again after the full delay
+    // The pointer rests on it, or is dragging its file (which runs the drag's own event loop
+    // inside this panel's view): look again after the full delay.
+    if (m_content->hovering() || m_content->dragging())
+        armCloseTimer();
     else
         dismiss();
 }

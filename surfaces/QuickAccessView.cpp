@@ -282,8 +282,12 @@ void QuickAccessView::startFileDrag()
     drag->setPixmap(pixmap);
     const QSizeF points = pixmap.deviceIndependentSize();
     drag->setHotSpot(QPoint(qRound(points.width() / 2), qRound(points.height() / 2))); // centred on the pointer
+    m_dragging = true;
     const Qt::DropAction result = drag->exec(Qt::CopyAction);
-    if (self && result != Qt::IgnoreAction && m_panel)
+    if (!self)
+        return;
+    m_dragging = false;
+    if (result != Qt::IgnoreAction && m_panel)
         m_panel->closeAction();
 }
 

@@ -46,6 +46,8 @@ public:
     qreal hoverOpacity() const;
 
     std::optional<QPointF> mouseDownPoint() const { return m_mouseDownPoint; }
+    // A file drag started here is still under way.
+    bool dragging() const { return m_dragging; }
     double swipeAccum() const { return m_swipeAccum; }
 
     // The picture the drag carries: the thumbnail picture at min(view width, 160) points wide.
@@ -79,6 +81,7 @@ private:
     bool m_hovering = false;
     std::optional<QPointF> m_mouseDownPoint; // view points
     double m_swipeAccum = 0; // points of horizontal scrolling since the gesture began
+    bool m_dragging = false;
 };
 
 } // namespace vantrel

@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace vantrel;
 using namespace vantrel::test;
 
@@ -119,6 +121,7 @@ public:
         setAcceptDrops(true);
     }
     QList<QUrl> dropped;
+    std::function<void()> onDrop;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override
@@ -130,6 +133,8 @@ protected:
     void dropEvent(QDropEvent* event) override
     {
         dropped = event->mimeData()->urls();
+        if (onDrop)
+            onDrop();
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
@@ -233,7 +238,11 @@ TEST_F(SurfacesOnX11, ALockedPinLetsClicksThroughToTheWindowBelow)
 
 TEST_F(SurfacesOnX11, DraggingAThumbnailHandsItsFileOverAndDismissesIt)
 {
+    // The drag outlasts the auto-close delay: the thumbnail must wait for it.
+    settings.setOverlayAutoClose(1);
     DropTarget target(QRect(900, 150, 400, 300));
+    int thumbnailsAtDrop = -1;
+    target.onDrop = [&] { thumbnailsAtDrop = QuickAccessManager::shared().panels().size(); };
     ASSERT_TRUE(target.showAndWait());
     QImage picture(400, 300, QImage::Format_RGB32);
     picture.fill(blue);
@@ -254,11 +263,12 @@ TEST_F(SurfacesOnX11, DraggingAThumbnailHandsItsFileOverAndDismissesIt)
         steps += {QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"), QString::number(at.x()),
             QString::number(at.y())};
     }
-    steps += {QStringLiteral("sleep"), QStringLiteral("0.3"), QStringLiteral("mouseup"), QStringLiteral("1")};
+    steps += {QStringLiteral("sleep"), QStringLiteral("0.6"), QStringLiteral("mouseup"), QStringLiteral("1")};
     gesture.start(QStringLiteral("xdotool"), steps);
     ASSERT_TRUE(gesture.waitForStarted(5000));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !target.dropped.isEmpty(); }, 10000));
+    EXPECT_EQ(thumbnailsAtDrop, 1); // sent away by the drop, not by its timer during the drag
     ASSERT_EQ(target.dropped.size(), 1);
     const QString dropped = target.dropped[0].toLocalFile();
     EXPECT_EQ(QImage(dropped).pixelColor(200, 150), blue);
