@@ -10,7 +10,6 @@
 #include "SystemLog.h"
 #include "Toasts.h"
 
-#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -54,12 +53,18 @@ void PinContentView::paintEvent(QPaintEvent*)
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF bounds(rect());
+    // Scaled once per size: a large capture is not resampled again for every repaint.
+    const QSize pixels = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    if (m_scaled.size() != pixels) {
+        m_scaled = QPixmap::fromImage(
+            pin->image().scaled(pixels.expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_scaled.setDevicePixelRatio(devicePixelRatioF());
+    }
     QPainterPath clip;
     clip.addRoundedRect(bounds, cornerRadius, cornerRadius);
     p.setClipPath(clip);
-    p.drawImage(bounds, pin->image());
+    p.drawPixmap(bounds, m_scaled, QRectF(m_scaled.rect()));
     p.setClipping(false);
     p.setPen(QPen(QColor(0, 0, 0, qRound(0.15 * 255)), 1));
     p.setBrush(Qt::NoBrush);

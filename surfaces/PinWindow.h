@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -24,6 +25,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap m_scaled; // the picture at the view's size in device pixels
 };
 
 // A screenshot pinned above other windows on every workspace, to keep a reference in view. It
