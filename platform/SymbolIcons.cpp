@@ -13,8 +13,8 @@ namespace vantrel {
 
 namespace {
 
-// Symbol name → freedesktop icon names, best first. Names from the icon naming
-// specification come first; widely shipped extras (Adwaita, Breeze) follow.
+// Symbol name → freedesktop icon names, best first. The standard freedesktop icon
+// names come first; widely shipped extras (Adwaita, Breeze) follow.
 const QHash<QString, QStringList>& themeTable()
 {
     static const QHash<QString, QStringList> table = {
