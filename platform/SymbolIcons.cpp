@@ -32,6 +32,7 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("record.circle"), {QStringLiteral("media-record")}},
         {QStringLiteral("pencil.and.outline"),
             {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor")}},
+        {QStringLiteral("pencil"), {QStringLiteral("document-edit"), QStringLiteral("edit-entry")}},
         {QStringLiteral("pin"), {QStringLiteral("pin"), QStringLiteral("window-pin"), QStringLiteral("view-pin")}},
         {QStringLiteral("pin.fill"), {QStringLiteral("pin"), QStringLiteral("window-pin")}},
         {QStringLiteral("clock.arrow.circlepath"), {QStringLiteral("document-open-recent")}},
@@ -167,6 +168,71 @@ const QHash<QString, Painter>& drawnTable()
                 p.setBrush(Qt::black);
                 p.drawRoundedRect(
                     QRectF(r.left() + w * 0.2, r.top() + w * 0.45, w * 0.6, w * 0.45), w * 0.06, w * 0.06);
+            }},
+        // The thumbnail's corner buttons: small, on white, and useless when missing.
+        {QStringLiteral("xmark"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.14, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(r.topLeft() + QPointF(w * 0.22, w * 0.22), r.bottomRight() - QPointF(w * 0.22, w * 0.22));
+                p.drawLine(r.topRight() + QPointF(-w * 0.22, w * 0.22), r.bottomLeft() + QPointF(w * 0.22, -w * 0.22));
+            }},
+        {QStringLiteral("pin.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                const qreal cx = r.center().x();
+                QPainterPath head;
+                head.addRoundedRect(QRectF(cx - w * 0.2, r.top() + w * 0.06, w * 0.4, w * 0.18), w * 0.04, w * 0.04);
+                head.moveTo(cx - w * 0.14, r.top() + w * 0.24);
+                head.lineTo(cx + w * 0.14, r.top() + w * 0.24);
+                head.lineTo(cx + w * 0.3, r.top() + w * 0.56);
+                head.lineTo(cx - w * 0.3, r.top() + w * 0.56);
+                head.closeSubpath();
+                p.fillPath(head, Qt::black);
+                p.setPen(QPen(Qt::black, w * 0.09, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(cx, r.top() + w * 0.56), QPointF(cx, r.bottom() - w * 0.06));
+            }},
+        {QStringLiteral("pencil"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.save();
+                p.translate(r.center());
+                p.rotate(45);
+                QPainterPath pencil;
+                pencil.addRect(QRectF(-w * 0.1, -w * 0.42, w * 0.2, w * 0.62));
+                pencil.moveTo(-w * 0.1, w * 0.24);
+                pencil.lineTo(w * 0.1, w * 0.24);
+                pencil.lineTo(0, w * 0.44);
+                pencil.closeSubpath();
+                p.fillPath(pencil, Qt::black);
+                p.restore();
+            }},
+        {QStringLiteral("play.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath triangle;
+                triangle.moveTo(r.left() + w * 0.26, r.top() + w * 0.14);
+                triangle.lineTo(r.right() - w * 0.14, r.center().y());
+                triangle.lineTo(r.left() + w * 0.26, r.bottom() - w * 0.14);
+                triangle.closeSubpath();
+                p.fillPath(triangle, Qt::black);
+            }},
+        {QStringLiteral("text.viewfinder"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.09, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                const QRectF box = r.adjusted(w * 0.08, w * 0.08, -w * 0.08, -w * 0.08);
+                const qreal arm = w * 0.22;
+                const QPointF corners[4] = {box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()};
+                const QPointF dirs[4] = {{1, 1}, {-1, 1}, {-1, -1}, {1, -1}};
+                for (int i = 0; i < 4; ++i) {
+                    p.drawLine(corners[i], corners[i] + QPointF(dirs[i].x() * arm, 0));
+                    p.drawLine(corners[i], corners[i] + QPointF(0, dirs[i].y() * arm));
+                }
+                // A "T" for text in the middle.
+                p.drawLine(QPointF(r.left() + w * 0.34, r.top() + w * 0.34),
+                    QPointF(r.right() - w * 0.34, r.top() + w * 0.34));
+                p.drawLine(QPointF(r.center().x(), r.top() + w * 0.34), QPointF(r.center().x(), r.bottom() - w * 0.32));
             }},
         {QStringLiteral("hourglass"),
             [](QPainter& p, const QRectF& r) {
