@@ -85,7 +85,7 @@ std::optional<quint32> visibleWindow(const QString& title)
 std::optional<quint32> waitForWindow(const QString& title)
 {
     std::optional<quint32> id;
-    QTest::qWaitFor([&] { return (id = visibleWindow(title)).has_value(); }, 8000);
+    (void)QTest::qWaitFor([&] { return (id = visibleWindow(title)).has_value(); }, 8000);
     return id;
 }
 
