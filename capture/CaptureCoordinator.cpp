@@ -86,7 +86,7 @@ void CaptureCoordinator::perform(HotKeyAction action)
 
 void CaptureCoordinator::openOverlay(OverlayPurpose purpose)
 {
-    if (SelectionOverlay::active())
+    if (SelectionOverlay::busy())
         return;
     QPointer<CaptureCoordinator> self(this);
     SelectionOverlay::begin(purpose, [self](std::optional<SelectionResult> result) {

@@ -14,6 +14,14 @@ namespace vantrel {
 
 namespace {
 
+// The bar is always dark: symbols are drawn in white, as template images are.
+QIcon whiteSymbol(const QString& name, qreal devicePixelRatio)
+{
+    if (symbolIcon(name).isNull())
+        return {};
+    return QIcon(tintedSymbol(name, 16, Qt::white, devicePixelRatio));
+}
+
 QFrame* separator(QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -92,7 +100,7 @@ OverlayBar::OverlayBar(OverlayPurpose purpose, QWidget* parent)
     }
 
     auto* cancel = new QToolButton(this);
-    cancel->setIcon(symbolIcon(QStringLiteral("xmark")));
+    cancel->setIcon(whiteSymbol(QStringLiteral("xmark"), devicePixelRatioF()));
     cancel->setToolTip(QStringLiteral("Cancel"));
     cancel->setAccessibleName(QStringLiteral("Cancel"));
     if (cancel->icon().isNull())
@@ -107,7 +115,7 @@ QAbstractButton* OverlayBar::addButton(const QString& title, const QString& symb
 {
     auto* button = new QToolButton(this);
     button->setText(title);
-    button->setIcon(symbolIcon(symbol));
+    button->setIcon(whiteSymbol(symbol, devicePixelRatioF()));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAccessibleName(title);
     button->setProperty("primary", primary);

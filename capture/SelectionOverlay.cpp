@@ -57,14 +57,26 @@ SelectionOverlay* SelectionOverlay::active()
     return activeSlot().get();
 }
 
+bool& SelectionOverlay::beginning()
+{
+    static bool flag = false;
+    return flag;
+}
+
 void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
 {
+    // Freezing the screens lets the event loop run while Vantrel's own windows step aside; a
+    // second shortcut arriving then must not start a second overlay inside the first.
+    if (beginning())
+        return;
+    beginning() = true;
     std::map<quint32, Capture> frozen;
     if (Settings::shared().freezeScreen() && freezesScreen(purpose))
         frozen = ScreenCapture::captureAllDisplays();
     std::vector<WindowInfo> windows;
     if (offersWindowMode(purpose))
         windows = ScreenCapture::selectableWindows();
+    beginning() = false;
 
     // The old overlay's windows go with it; it never completes.
     if (SelectionOverlay* old = active())

@@ -30,6 +30,8 @@ public:
     // result or with nothing when the user cancelled.
     static void begin(OverlayPurpose purpose, Completion completion);
     static SelectionOverlay* active();
+    // Whether an overlay is on screen or on its way there.
+    static bool busy() { return active() || beginning(); }
     // The last area selected on each display (points, relative to that display's top-left).
     static std::map<quint32, QRectF>& lastSelectionByDisplay();
 
@@ -48,6 +50,7 @@ public:
     void cancel() override;
 
 private:
+    static bool& beginning();
     SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows,
         Completion completion);
     void show(bool windowMode);

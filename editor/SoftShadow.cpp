@@ -123,8 +123,8 @@ void drawShadow(QPainter& painter, const QRectF& userBounds, const ShadowStyle& 
     // Reuse the mask's pixels for the tinted shadow: the premultiplied colour scaled by the
     // blurred coverage, in 8.8 fixed point.
     const QRgb premultiplied = qPremultiply(style.color.rgba());
-    const std::uint32_t channels[4]
-        = {qBlue(premultiplied), qGreen(premultiplied), qRed(premultiplied), qAlpha(premultiplied)};
+    const std::uint32_t channels[4] = {std::uint32_t(qBlue(premultiplied)), std::uint32_t(qGreen(premultiplied)),
+        std::uint32_t(qRed(premultiplied)), std::uint32_t(qAlpha(premultiplied))};
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(mask.scanLine(y));
         const float* coverage = alpha.data() + static_cast<std::size_t>(y) * w;

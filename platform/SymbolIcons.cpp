@@ -13,8 +13,8 @@ namespace vantrel {
 
 namespace {
 
-// Symbol name → freedesktop icon names, best first. Names from the icon naming
-// specification come first; widely shipped extras (Adwaita, Breeze) follow.
+// Symbol name → freedesktop icon names, best first. The standard freedesktop icon
+// names come first; widely shipped extras (Adwaita, Breeze) follow.
 const QHash<QString, QStringList>& themeTable()
 {
     static const QHash<QString, QStringList> table = {
@@ -32,6 +32,7 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("record.circle"), {QStringLiteral("media-record")}},
         {QStringLiteral("pencil.and.outline"),
             {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor")}},
+        {QStringLiteral("pencil"), {QStringLiteral("document-edit"), QStringLiteral("edit-entry")}},
         {QStringLiteral("pin"), {QStringLiteral("pin"), QStringLiteral("window-pin"), QStringLiteral("view-pin")}},
         {QStringLiteral("pin.fill"), {QStringLiteral("pin"), QStringLiteral("window-pin")}},
         {QStringLiteral("clock.arrow.circlepath"), {QStringLiteral("document-open-recent")}},
@@ -402,18 +403,6 @@ const QHash<QString, Painter>& drawnTable()
                 p.setBrush(Qt::black);
                 p.drawEllipse(at(r, 0.68, 0.34), r.width() * 0.06, r.width() * 0.06);
             }},
-        {QStringLiteral("text.viewfinder"),
-            [](QPainter& p, const QRectF& r) {
-                p.setPen(symbolPen(r, 0.07));
-                const qreal a = 0.24;
-                p.drawPolyline(QPolygonF({at(r, 0.06, 0.06 + a), at(r, 0.06, 0.06), at(r, 0.06 + a, 0.06)}));
-                p.drawPolyline(QPolygonF({at(r, 0.94 - a, 0.06), at(r, 0.94, 0.06), at(r, 0.94, 0.06 + a)}));
-                p.drawPolyline(QPolygonF({at(r, 0.94, 0.94 - a), at(r, 0.94, 0.94), at(r, 0.94 - a, 0.94)}));
-                p.drawPolyline(QPolygonF({at(r, 0.06 + a, 0.94), at(r, 0.06, 0.94), at(r, 0.06, 0.94 - a)}));
-                p.drawLine(at(r, 0.28, 0.36), at(r, 0.72, 0.36));
-                p.drawLine(at(r, 0.28, 0.5), at(r, 0.72, 0.5));
-                p.drawLine(at(r, 0.28, 0.64), at(r, 0.56, 0.64));
-            }},
         {QStringLiteral("pin"),
             [](QPainter& p, const QRectF& r) {
                 QPainterPath head;
@@ -451,6 +440,71 @@ const QHash<QString, Painter>& drawnTable()
                 p.drawPolyline(QPolygonF(
                     {at(r, 0.2, 0.7), at(r, 0.12, 0.7), at(r, 0.12, 0.06), at(r, 0.6, 0.06), at(r, 0.6, 0.16)}));
                 p.drawRoundedRect(inset(r, 0.34, 0.26, 0.88, 0.94), r.width() * 0.05, r.width() * 0.05);
+            }},
+        // The thumbnail's corner buttons: small, on white, and useless when missing.
+        {QStringLiteral("xmark"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.14, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(r.topLeft() + QPointF(w * 0.22, w * 0.22), r.bottomRight() - QPointF(w * 0.22, w * 0.22));
+                p.drawLine(r.topRight() + QPointF(-w * 0.22, w * 0.22), r.bottomLeft() + QPointF(w * 0.22, -w * 0.22));
+            }},
+        {QStringLiteral("pin.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                const qreal cx = r.center().x();
+                QPainterPath head;
+                head.addRoundedRect(QRectF(cx - w * 0.2, r.top() + w * 0.06, w * 0.4, w * 0.18), w * 0.04, w * 0.04);
+                head.moveTo(cx - w * 0.14, r.top() + w * 0.24);
+                head.lineTo(cx + w * 0.14, r.top() + w * 0.24);
+                head.lineTo(cx + w * 0.3, r.top() + w * 0.56);
+                head.lineTo(cx - w * 0.3, r.top() + w * 0.56);
+                head.closeSubpath();
+                p.fillPath(head, Qt::black);
+                p.setPen(QPen(Qt::black, w * 0.09, Qt::SolidLine, Qt::RoundCap));
+                p.drawLine(QPointF(cx, r.top() + w * 0.56), QPointF(cx, r.bottom() - w * 0.06));
+            }},
+        {QStringLiteral("pencil"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.save();
+                p.translate(r.center());
+                p.rotate(45);
+                QPainterPath pencil;
+                pencil.addRect(QRectF(-w * 0.1, -w * 0.42, w * 0.2, w * 0.62));
+                pencil.moveTo(-w * 0.1, w * 0.24);
+                pencil.lineTo(w * 0.1, w * 0.24);
+                pencil.lineTo(0, w * 0.44);
+                pencil.closeSubpath();
+                p.fillPath(pencil, Qt::black);
+                p.restore();
+            }},
+        {QStringLiteral("play.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath triangle;
+                triangle.moveTo(r.left() + w * 0.26, r.top() + w * 0.14);
+                triangle.lineTo(r.right() - w * 0.14, r.center().y());
+                triangle.lineTo(r.left() + w * 0.26, r.bottom() - w * 0.14);
+                triangle.closeSubpath();
+                p.fillPath(triangle, Qt::black);
+            }},
+        {QStringLiteral("text.viewfinder"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                p.setPen(QPen(Qt::black, w * 0.09, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                const QRectF box = r.adjusted(w * 0.08, w * 0.08, -w * 0.08, -w * 0.08);
+                const qreal arm = w * 0.22;
+                const QPointF corners[4] = {box.topLeft(), box.topRight(), box.bottomRight(), box.bottomLeft()};
+                const QPointF dirs[4] = {{1, 1}, {-1, 1}, {-1, -1}, {1, -1}};
+                for (int i = 0; i < 4; ++i) {
+                    p.drawLine(corners[i], corners[i] + QPointF(dirs[i].x() * arm, 0));
+                    p.drawLine(corners[i], corners[i] + QPointF(0, dirs[i].y() * arm));
+                }
+                // A "T" for text in the middle.
+                p.drawLine(QPointF(r.left() + w * 0.34, r.top() + w * 0.34),
+                    QPointF(r.right() - w * 0.34, r.top() + w * 0.34));
+                p.drawLine(QPointF(r.center().x(), r.top() + w * 0.34), QPointF(r.center().x(), r.bottom() - w * 0.32));
             }},
         {QStringLiteral("hourglass"),
             [](QPainter& p, const QRectF& r) {

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
+#include "CaptureItem.h"
 #include "EditorDocument.h"
 #include "EditorWindowController.h"
 #include "Fakes.h"
 #include "FocusHandOff.h"
+#include "PinWindow.h"
 #include "PreferenceStore.h"
+#include "QuickAccessManager.h"
+#include "QuickAccessPanel.h"
 #include "Service.h"
 #include "Settings.h"
 
@@ -91,6 +95,60 @@ TEST_F(ShellTest, MenuListsEveryItemInOrderWithStoredShortcuts)
     EXPECT_EQ(item(QStringLiteral("Pin Image"))->data().toString(), QStringLiteral("pinFromClipboard"));
     // Nothing to restore and no pins: restore is there but disabled; the pin items are absent.
     EXPECT_FALSE(item(QStringLiteral("Restore Recently Closed"))->isEnabled());
+}
+
+TEST_F(ShellTest, PinItemsAppearWithPinsAndUnlockOnlyWithALockedOne)
+{
+    test::RecordingToasts toasts;
+    ScopedService<ToastPresenter> toastSlot(&toasts);
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    PinWindow* first = PinWindow::pin(picture, 1);
+    PinWindow* second = PinWindow::pin(picture, 1);
+    delegate.menuNeedsUpdate();
+    QStringList shown = titles();
+    EXPECT_EQ(shown.mid(shown.indexOf(QStringLiteral("Restore Recently Closed")), 3),
+        (QStringList {
+            QStringLiteral("Restore Recently Closed"), QStringLiteral("Close All Pins"), QStringLiteral("---")}));
+
+    second->lockAction();
+    delegate.menuNeedsUpdate();
+    shown = titles();
+    EXPECT_EQ(shown.mid(shown.indexOf(QStringLiteral("Restore Recently Closed")), 4),
+        (QStringList {QStringLiteral("Restore Recently Closed"), QStringLiteral("Unlock Pinned Screenshots"),
+            QStringLiteral("Close All Pins"), QStringLiteral("---")}));
+    item(QStringLiteral("Unlock Pinned Screenshots"))->trigger();
+    EXPECT_FALSE(second->locked());
+    EXPECT_FALSE(first->locked());
+
+    item(QStringLiteral("Close All Pins"))->trigger();
+    EXPECT_EQ(PinWindow::pinCount(), 0);
+    delegate.menuNeedsUpdate();
+    EXPECT_EQ(item(QStringLiteral("Close All Pins")), nullptr);
+    EXPECT_EQ(item(QStringLiteral("Unlock Pinned Screenshots")), nullptr);
+}
+
+TEST_F(ShellTest, RestoreIsEnabledWhileAThumbnailWasClosedAndRestoresItOnce)
+{
+    QuickAccessManager& thumbnails = QuickAccessManager::shared();
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    const auto capture = CaptureItem::fromImage(picture, 1, CaptureKind::screenshot);
+    thumbnails.show(capture);
+    ASSERT_EQ(thumbnails.panels().size(), 1);
+    thumbnails.panels()[0]->closeAction();
+
+    delegate.menuNeedsUpdate();
+    QAction* restore = item(QStringLiteral("Restore Recently Closed"));
+    ASSERT_NE(restore, nullptr);
+    EXPECT_TRUE(restore->isEnabled());
+    restore->trigger();
+    restore->trigger(); // the same menu chosen twice: nothing is left to restore
+    ASSERT_EQ(thumbnails.panels().size(), 1);
+    EXPECT_EQ(thumbnails.panels()[0]->item(), capture);
+    delegate.menuNeedsUpdate();
+    EXPECT_FALSE(item(QStringLiteral("Restore Recently Closed"))->isEnabled());
+    delete thumbnails.panels()[0];
 }
 
 TEST_F(ShellTest, MenuShowsANewShortcutAtTheNextOpening)

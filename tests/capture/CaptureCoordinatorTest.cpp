@@ -255,3 +255,28 @@ TEST_F(CoordinatorTest, PinningTakesTheClipboardPictureAtItsScale)
     EXPECT_EQ(surfaces.pins[0].first.size(), QSize(200, 100));
     EXPECT_DOUBLE_EQ(surfaces.pins[0].second, 2.0);
 }
+
+TEST_F(CoordinatorTest, AShortcutWhileTheScreensFreezeStartsNoSecondOverlay)
+{
+    // Freezing lets the event loop run; a press arriving then reaches perform() again.
+    class ReentrantGrabber : public test::FakeScreenGrabber
+    {
+    public:
+        Expected<QImage> grabScreen(const QScreen* screen, const QRect& rect) override
+        {
+            if (!entered) {
+                entered = true;
+                CaptureCoordinator::shared().perform(HotKeyAction::captureWindow);
+            }
+            return test::FakeScreenGrabber::grabScreen(screen, rect);
+        }
+        bool entered = false;
+    };
+    ReentrantGrabber reentrant;
+    ScopedService<ScreenGrabber> slot(&reentrant);
+    coordinator.perform(HotKeyAction::captureArea);
+    ASSERT_TRUE(reentrant.entered);
+    ASSERT_NE(SelectionOverlay::active(), nullptr);
+    EXPECT_EQ(SelectionOverlay::active()->purpose(), OverlayPurpose::screenshot);
+    EXPECT_EQ(reentrant.screenGrabs.size(), 2u); // one still picture per screen, once
+}

@@ -159,8 +159,9 @@ TEST(Rendering, EveryArrowStyleDrawsItsShaftAndHead)
         } else {
             EXPECT_TRUE(near(image.pixelColor(140, 60), Qt::blue, 40)) << "shaft, style " << style;
         }
-        if (style == ArrowStyle::doubleHeaded)
+        if (style == ArrowStyle::doubleHeaded) {
             EXPECT_TRUE(near(image.pixelColor(43, 60), Qt::blue, 40)) << "tail head";
+        }
     }
 }
 

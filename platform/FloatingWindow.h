@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+class QWidget;
+
+namespace vantrel {
+
+// Thumbnails and pins float: above ordinary windows, and on every workspace so that switching
+// desktops does not leave them behind. Call it on a top-level window before its first show; a
+// window already on screen is asked for the same through the window manager. On X11 these are
+// the EWMH states _NET_WM_STATE_ABOVE and _NET_WM_STATE_STICKY and desktop 0xFFFFFFFF; without
+// an X server only Qt's stays-on-top flag is set.
+void keepAboveOnEveryWorkspace(QWidget* window);
+
+} // namespace vantrel

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FloatingWindow.h"
+#include "x11/X11Connection.h"
+
+#include <QWidget>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+namespace vantrel {
+
+namespace {
+
+constexpr quint32 allDesktops = 0xFFFFFFFF;
+constexpr quint32 netWmStateAdd = 1;
+constexpr quint32 sourceApplication = 1;
+
+// Before the window is mapped its properties are ours to write; Qt keeps states it does not
+// manage itself when it maps the window.
+void setInitialStates(xcb_connection_t* c, xcb_window_t window)
+{
+    const xcb_atom_t netWmState = x11::atom("_NET_WM_STATE");
+    std::vector<xcb_atom_t> states;
+    xcb_get_property_reply_t* reply
+        = xcb_get_property_reply(c, xcb_get_property(c, 0, window, netWmState, XCB_ATOM_ATOM, 0, 64), nullptr);
+    if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    for (const char* name : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY"}) {
+        const xcb_atom_t state = x11::atom(name);
+        if (std::find(states.begin(), states.end(), state) == states.end())
+            states.push_back(state);
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmState, XCB_ATOM_ATOM, 32,
+        static_cast<uint32_t>(states.size()), states.data());
+    xcb_change_property(
+        c, XCB_PROP_MODE_REPLACE, window, x11::atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
+}
+
+void sendToWindowManager(xcb_connection_t* c, xcb_window_t window, xcb_atom_t type, std::array<quint32, 5> data)
+{
+    xcb_client_message_event_t event {};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    for (size_t i = 0; i < data.size(); ++i)
+        event.data.data32[i] = data[i];
+    xcb_send_event(c, 0, x11::rootWindow(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        reinterpret_cast<const char*>(&event));
+}
+
+// A window already mapped: the window manager owns its states, so ask it.
+void askWindowManager(xcb_connection_t* c, xcb_window_t window)
+{
+    sendToWindowManager(c, window, x11::atom("_NET_WM_STATE"),
+        {netWmStateAdd, x11::atom("_NET_WM_STATE_ABOVE"), x11::atom("_NET_WM_STATE_STICKY"), sourceApplication, 0});
+    sendToWindowManager(c, window, x11::atom("_NET_WM_DESKTOP"), {allDesktops, sourceApplication, 0, 0, 0});
+    xcb_flush(c);
+}
+
+} // namespace
+
+void keepAboveOnEveryWorkspace(QWidget* window)
+{
+    if (!window->isVisible() && !window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    xcb_connection_t* c = x11::connection();
+    if (!c)
+        return;
+    // Window managers read the states when they take a window on; a request made later may be
+    // refused (openbox does not let a mapped window put itself on every desktop).
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (window->isVisible()) {
+        askWindowManager(c, id);
+    } else {
+        setInitialStates(c, id);
+        xcb_flush(c);
+    }
+}
+
+} // namespace vantrel

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real vantrel process with its default after-capture settings, in a private X session,
+// driven only by synthetic input: a capture brings a thumbnail to the bottom-left corner, Ctrl+C
+// on it copies the capture and sends it away, and "Pin Image from Clipboard" pins that picture.
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+const QColor red(220, 30, 40);
+const QColor blue(30, 40, 220);
+
+// A plain block of colour exactly where it is asked to be, so that scaled copies of it still
+// show that colour in their middle.
+class Block : public QWidget
+{
+public:
+    Block(const QRect& geometry, const QColor& colour)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+        , m_colour(colour)
+    {
+        setGeometry(geometry);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_colour); }
+
+private:
+    QColor m_colour;
+};
+
+std::optional<QByteArray> run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return std::nullopt;
+    // Our own process may have to answer (it owns the clipboard for a while): keep events flowing.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+void xdotool(const QStringList& arguments)
+{
+    ASSERT_TRUE(run(QStringLiteral("xdotool"), arguments)) << arguments.join(QLatin1Char(' ')).toStdString();
+}
+
+// The one visible window with this exact title, if there is one.
+std::optional<quint32> visibleWindow(const QString& title)
+{
+    const std::optional<QByteArray> out = run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QLatin1Char('^') + title + QLatin1Char('$')});
+    if (!out)
+        return std::nullopt;
+    const QList<QByteArray> ids = out->trimmed().split('\n');
+    return ids.size() == 1 ? std::optional<quint32>(ids[0].toUInt()) : std::nullopt;
+}
+
+std::optional<quint32> waitForWindow(const QString& title)
+{
+    std::optional<quint32> id;
+    (void)QTest::qWaitFor([&] { return (id = visibleWindow(title)).has_value(); }, 8000);
+    return id;
+}
+
+QRect geometryOf(quint32 window)
+{
+    const std::optional<QByteArray> out
+        = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    if (!out)
+        return {};
+    auto field = [&](const char* name) {
+        for (const QByteArray& line : out->split('\n')) {
+            if (line.trimmed().startsWith(name))
+                return line.trimmed().mid(qstrlen(name)).trimmed().toInt();
+        }
+        return -1;
+    };
+    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:"));
+}
+
+QColor screenPixel(QPoint at)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+        && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+std::string describe(const QColor& c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
+}
+
+QString dataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
+}
+
+int historyCount()
+{
+    QFile file(dataDir() + QStringLiteral("/history.json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array().size() : 0;
+}
+
+class QuickAccessFlow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Only what the first start and a silent test need; every after-capture setting is the
+        // default one (copy, and show the thumbnail).
+        const QString config
+            = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
+        QDir().mkpath(config);
+        QFile settings(config + QStringLiteral("/settings.json"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(R"({"didOnboard":{"bool":true},"playSound":{"bool":false}})");
+        settings.close();
+
+        for (Block* block : {&m_red, &m_blue}) {
+            block->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(block));
+        }
+        QTest::qWait(200);
+
+        m_app.setProgram(QStringLiteral(VANTREL_BINARY));
+        m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_app.start();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    QStringLiteral("org.vantrel.Vantrel"));
+            },
+            15000));
+        QTest::qWait(1000); // the shortcuts are grabbed right after the name is taken
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("1700"), QStringLiteral("80")});
+    }
+
+    void TearDown() override
+    {
+        m_app.terminate();
+        m_app.waitForFinished(3000);
+    }
+
+    Block m_red {QRect(200, 150, 600, 400), red};
+    Block m_blue {QRect(1000, 150, 600, 400), blue};
+    QProcess m_app;
+};
+
+} // namespace
+
+TEST_F(QuickAccessFlow, ACaptureShowsAThumbnailThatCopiesAndItsPictureCanBePinned)
+{
+    // Full screen (Shift+Super+F): 1920 × 1080 points make a 220 × 124 thumbnail.
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+f")});
+    const std::optional<quint32> thumbnail = waitForWindow(QStringLiteral("Vantrel thumbnail"));
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(historyCount(), 1);
+    QTest::qWait(400); // the slide-in
+    const QRect frame = geometryOf(*thumbnail);
+    EXPECT_EQ(frame, QRect(16, 1080 - 16 - 124, 220, 124));
+    // The red block's middle, scaled down into the thumbnail.
+    const QColor shown = screenPixel(frame.topLeft() + QPoint(500 * 220 / 1920, 350 * 220 / 1920));
+    EXPECT_TRUE(near(shown, red, 40)) << describe(shown);
+
+    // The clipboard holds something else; Ctrl+C on the thumbnail puts the capture back.
+    QGuiApplication::clipboard()->setText(QStringLiteral("not a picture"));
+    xdotool({QStringLiteral("mousemove"), QString::number(frame.center().x()), QString::number(frame.top() + 18),
+        QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const std::optional<QByteArray> active
+                = run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+            return active && active->trimmed().toUInt() == *thumbnail;
+        },
+        5000));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+    EXPECT_TRUE(QTest::qWaitFor([] { return !visibleWindow(QStringLiteral("Vantrel thumbnail")); }, 5000));
+
+    const std::optional<QByteArray> png = run(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")});
+    ASSERT_TRUE(png);
+    const QImage copied = QImage::fromData(*png, "PNG");
+    ASSERT_EQ(copied.size(), QSize(1920, 1080));
+    EXPECT_EQ(copied.pixelColor(500, 350), red);
+    EXPECT_EQ(copied.pixelColor(1300, 350), blue);
+
+    // "Pin Image from Clipboard" (Shift+Super+P): the picture in 60 % of the screen, centred.
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+super+p")});
+    const std::optional<quint32> pin = waitForWindow(QStringLiteral("Vantrel pin"));
+    ASSERT_TRUE(pin);
+    QTest::qWait(200);
+    const QRect pinned = geometryOf(*pin);
+    EXPECT_EQ(pinned, QRect(384, 216, 1152, 648));
+    const auto at = [&](QPoint capturePoint) { return pinned.topLeft() + capturePoint * 0.6; };
+    EXPECT_TRUE(near(screenPixel(at(QPoint(500, 350))), red, 8)) << describe(screenPixel(at(QPoint(500, 350))));
+    EXPECT_TRUE(near(screenPixel(at(QPoint(1300, 350))), blue, 8)) << describe(screenPixel(at(QPoint(1300, 350))));
+    // Pins do not land in the history: still the one capture.
+    EXPECT_EQ(historyCount(), 1);
+}
