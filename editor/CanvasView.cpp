@@ -230,7 +230,8 @@ void CanvasView::prepareDragCache()
     const double dpr = devicePixelRatioF();
     const QSize pixels = size() * dpr;
     DragCache cache;
-    cache.image = imagebuffers::allocate(pixels.width(), pixels.height(), QImage::Format_ARGB32_Premultiplied);
+    // Opaque, like the window's own pixels: every frame draws over them without blending.
+    cache.image = imagebuffers::allocate(pixels.width(), pixels.height(), QImage::Format_RGB32);
     if (cache.image.isNull())
         return;
     cache.image.setDevicePixelRatio(dpr);
