@@ -52,6 +52,21 @@ std::optional<double> jfifResolution(const QByteArray& head)
 
 } // namespace
 
+double pixelsPerPointForResolution(std::optional<double> dpi)
+{
+    // Two conventions meet here: 72 dpi per point (144 dpi is a 2× screenshot) and the Linux
+    // desktop's 96 dpi per point (Qt and most Linux tools write 96, or 192 at 2×). Anything else
+    // is a print resolution and says nothing about the screen.
+    if (!dpi || *dpi <= 0)
+        return 1.0;
+    const double whole = std::round(*dpi);
+    if (std::fmod(whole, 72.0) == 0)
+        return whole / 72.0;
+    if (std::fmod(whole, 96.0) == 0)
+        return whole / 96.0;
+    return 1.0;
+}
+
 double imageScale(int pixelWidth, double pointWidth)
 {
     return pixelWidth / (pointWidth <= 1.0 ? 1.0 : pointWidth);
@@ -77,8 +92,8 @@ std::optional<OpenedImage> loadImageFile(const QString& path)
     QImage image = reader.read();
     if (image.isNull())
         return std::nullopt;
-    const double dpi = declaredResolution(path).value_or(72.0);
-    const double scale = imageScale(image.width(), image.width() * 72.0 / dpi);
+    const double scale
+        = imageScale(image.width(), image.width() / pixelsPerPointForResolution(declaredResolution(path)));
     return OpenedImage {std::move(image), scale};
 }
 

@@ -63,6 +63,14 @@ TEST(OpenedImages, ScaleIsPixelsPerDeclaredPoint)
     EXPECT_DOUBLE_EQ(imageScale(1000, 1000), 1.0);
 }
 
+TEST(OpenedImages, DeclaredResolutionsOfBothConventionsMapToScreenScales)
+{
+    const std::vector<std::pair<std::optional<double>, double>> cases
+        = {{std::nullopt, 1}, {72, 1}, {144, 2}, {216, 3}, {96, 1}, {192, 2}, {143.99, 2}, {300, 1}, {0, 1}, {-5, 1}};
+    for (const auto& [dpi, scale] : cases)
+        EXPECT_DOUBLE_EQ(pixelsPerPointForResolution(dpi), scale) << dpi.value_or(-1);
+}
+
 TEST(OpenedImages, ResolutionComesFromTheFile)
 {
     QTemporaryDir dir;
@@ -76,6 +84,15 @@ TEST(OpenedImages, ResolutionComesFromTheFile)
     auto opened = loadImageFile(retina);
     ASSERT_TRUE(opened.has_value());
     EXPECT_DOUBLE_EQ(opened->scale, 2.0);
+
+    // What Qt itself writes by default: 96 dpi, one pixel per point on a Linux desktop.
+    const QString qtDefault = dir.filePath(QStringLiteral("qt.png"));
+    image.setDotsPerMeterX(3780);
+    image.setDotsPerMeterY(3780);
+    ASSERT_TRUE(image.save(qtDefault));
+    opened = loadImageFile(qtDefault);
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_DOUBLE_EQ(opened->scale, 1.0);
 
     const QString jpeg = dir.filePath(QStringLiteral("plain.jpg"));
     image.setDotsPerMeterX(2835); // 72 dpi
