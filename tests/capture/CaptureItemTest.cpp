@@ -3,6 +3,7 @@
 #include "CaptureItem.h"
 
 #include "CaptureHistory.h"
+#include "DesktopFakes.h"
 #include "Fakes.h"
 #include "MediaPreview.h"
 #include "PreferenceStore.h"
@@ -24,24 +25,9 @@ using namespace vantrel::test;
 
 namespace {
 
-class CaptureItems : public ::testing::Test
+class CaptureItems : public ::testing::Test, protected DesktopFakes
 {
 protected:
-    MemoryPreferenceStore preferences;
-    Settings settings {preferences};
-    ScopedService<Settings> settingsSlot {&settings};
-    RecordingToasts toasts;
-    ScopedService<ToastPresenter> toastSlot {&toasts};
-    FakeClipboard clipboard;
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
-    FakeWorkspace workspace;
-    ScopedService<Workspace> workspaceSlot {&workspace};
-    FakeSavePanel savePanel;
-    ScopedService<SavePanel> savePanelSlot {&savePanel};
-    QTemporaryDir folder;
-
-    void SetUp() override { settings.setSaveDirectory(folder.path()); }
-
     static QImage pattern(int width = 80, int height = 40)
     {
         QImage image(width, height, QImage::Format_RGB32);

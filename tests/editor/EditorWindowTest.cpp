@@ -6,12 +6,14 @@
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
 #include "CaptureSurfaces.h"
+#include "DesktopFakes.h"
 #include "EditorBottomBar.h"
 #include "EditorDocument.h"
 #include "EditorToolbar.h"
 #include "EditorWindowController.h"
 #include "Fakes.h"
 #include "PreferenceStore.h"
+#include "RecordingSurfaces.h"
 #include "Service.h"
 #include "Settings.h"
 
@@ -55,42 +57,11 @@ QScreen* screenNamed(const QString& name)
     return nullptr;
 }
 
-// Remembers what the Pin and Text buttons handed over; the rest is the capture flow's.
-class RecordingSurfaces : public CaptureSurfaces
-{
-public:
-    void pin(const QImage& image, double scale) override { pins.push_back({image, scale}); }
-    void recognizeText(const QImage& image) override { recognized.push_back(image); }
-    void openEditor(const std::shared_ptr<CaptureItem>&) override { }
-    void showQuickAccess(const std::shared_ptr<CaptureItem>&) override { }
-    void showHistory() override { }
-    bool isRecording() override { return false; }
-    void startRecording(QScreen*, const QRectF&, bool) override { }
-    void stopRecording() override { }
-    bool isScrollingCaptureActive() override { return false; }
-    void startScrollingCapture(QScreen*, const QRectF&) override { }
-    QImage applyWindowBackground(const QImage& image, int, double) override { return image; }
-    std::vector<std::pair<QImage, double>> pins;
-    std::vector<QImage> recognized;
-};
-
-class Editor : public ::testing::Test
+class Editor : public ::testing::Test, protected DesktopFakes
 {
 protected:
-    MemoryPreferenceStore preferences;
-    Settings settings {preferences};
-    ScopedService<Settings> settingsSlot {&settings};
-    RecordingToasts toasts;
-    ScopedService<ToastPresenter> toastSlot {&toasts};
-    FakeClipboard clipboard;
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
-    FakeWorkspace workspace;
-    ScopedService<Workspace> workspaceSlot {&workspace};
-    FakeSavePanel savePanel;
-    ScopedService<SavePanel> savePanelSlot {&savePanel};
     RecordingSurfaces surfaces;
     ScopedService<CaptureSurfaces> surfacesSlot {&surfaces};
-    QTemporaryDir folder;
 
     std::shared_ptr<CaptureItem> item;
     EditorWindowController* editor = nullptr;
@@ -99,7 +70,6 @@ protected:
     {
         ASSERT_TRUE(screenNamed(QStringLiteral("Large")) && screenNamed(QStringLiteral("Laptop")))
             << "run with the two-screen offscreen configuration";
-        settings.setSaveDirectory(folder.path());
         QCursor::setPos(screenNamed(QStringLiteral("Large"))->geometry().center());
     }
     void TearDown() override

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Two offscreen screens side by side, at scale 1 (left) and scale 2 (right): pins and thumbnails
 // appear on the screen under the pointer, and sizes in points follow that screen's scale.
+#include "DesktopFakes.h"
 #include "Fakes.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
@@ -20,16 +21,9 @@ using namespace vantrel::test;
 
 namespace {
 
-class TwoScales : public ::testing::Test
+class TwoScales : public ::testing::Test, protected DesktopFakes
 {
 protected:
-    MemoryPreferenceStore preferences;
-    Settings settings {preferences};
-    ScopedService<Settings> settingsSlot {&settings};
-    RecordingToasts toasts;
-    ScopedService<ToastPresenter> toastSlot {&toasts};
-    FakeClipboard clipboard;
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
     RecordingHandOff handOff;
     ScopedService<SurfaceHandOff> handOffSlot {&handOff};
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pins on an offscreen 800 × 600 screen: fit, zoom, keys, the context menu, opacity, lock.
+#include "DesktopFakes.h"
 #include "Fakes.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
@@ -21,25 +22,13 @@ using namespace vantrel::test;
 
 namespace {
 
-class Pins : public ::testing::Test
+class Pins : public ::testing::Test, protected DesktopFakes
 {
 protected:
-    MemoryPreferenceStore preferences;
-    Settings settings {preferences};
-    ScopedService<Settings> settingsSlot {&settings};
-    RecordingToasts toasts;
-    ScopedService<ToastPresenter> toastSlot {&toasts};
-    FakeClipboard clipboard;
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
     RecordingHandOff handOff;
     ScopedService<SurfaceHandOff> handOffSlot {&handOff};
-    QTemporaryDir folder;
 
-    void SetUp() override
-    {
-        settings.setSaveDirectory(folder.path());
-        removeAllSurfaces();
-    }
+    void SetUp() override { removeAllSurfaces(); }
     void TearDown() override { removeAllSurfaces(); }
 
     static QRect visible() { return QGuiApplication::primaryScreen()->availableGeometry(); }

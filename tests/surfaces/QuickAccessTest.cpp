@@ -2,6 +2,7 @@
 // Thumbnails on an offscreen 800 × 600 screen: size, stacking, animations, the auto-close timer,
 // buttons, keys, mouse gestures and restore.
 #include "ChromeWindow.h"
+#include "DesktopFakes.h"
 #include "Fakes.h"
 #include "HoverButton.h"
 #include "PreferenceStore.h"
@@ -26,28 +27,14 @@ namespace {
 
 constexpr int animationsDoneMs = 320; // the longest animation (slide-in) takes 250 ms
 
-class QuickAccess : public ::testing::Test
+class QuickAccess : public ::testing::Test, protected DesktopFakes
 {
 protected:
-    MemoryPreferenceStore preferences;
-    Settings settings {preferences};
-    ScopedService<Settings> settingsSlot {&settings};
-    RecordingToasts toasts;
-    ScopedService<ToastPresenter> toastSlot {&toasts};
-    FakeClipboard clipboard;
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
-    FakeWorkspace workspace;
-    ScopedService<Workspace> workspaceSlot {&workspace};
     RecordingHandOff handOff;
     ScopedService<SurfaceHandOff> handOffSlot {&handOff};
-    QTemporaryDir folder;
     QuickAccessManager& manager = QuickAccessManager::shared();
 
-    void SetUp() override
-    {
-        settings.setSaveDirectory(folder.path());
-        removeAllSurfaces();
-    }
+    void SetUp() override { removeAllSurfaces(); }
     void TearDown() override { removeAllSurfaces(); }
 
     QuickAccessPanel* show(const std::shared_ptr<CaptureItem>& item)
