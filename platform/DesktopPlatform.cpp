@@ -3,6 +3,7 @@
 
 #include "Clipboard.h"
 #include "FocusService.h"
+#include "FolderPanel.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
@@ -34,6 +35,7 @@ struct DesktopPlatform::Services
     QtClipboard clipboard;
     DesktopWorkspace workspace;
     QtSavePanel savePanel;
+    QtFolderPanel folderPanel;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -46,6 +48,7 @@ struct DesktopPlatform::Services
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SavePanel> savePanelSlot {&savePanel};
+    ScopedService<FolderPanel> folderPanelSlot {&folderPanel};
 };
 
 DesktopPlatform::DesktopPlatform()

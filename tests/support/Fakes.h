@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Clipboard.h"
+#include "FolderPanel.h"
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
@@ -159,6 +160,21 @@ public:
     }
     std::optional<QString> answer;
     std::vector<SavePanelRequest> requests;
+};
+
+// Answers every folder dialog with `answer` (none = the user cancels).
+class FakeFolderPanel : public FolderPanel
+{
+public:
+    std::optional<QString> run(const QString& startDirectory, QWidget* parent) override
+    {
+        starts.push_back(startDirectory);
+        parents.push_back(parent);
+        return answer;
+    }
+    std::optional<QString> answer;
+    std::vector<QString> starts;
+    std::vector<QWidget*> parents;
 };
 
 } // namespace vantrel::test

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FolderPanel.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace vantrel {
+
+std::optional<QString> QtFolderPanel::run(const QString& startDirectory, QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Choose a Folder"), startDirectory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setOption(QFileDialog::ReadOnly, false); // the "new folder" button stays
+    dialog.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::cleanPath(dialog.selectedFiles().constFirst());
+}
+
+} // namespace vantrel
