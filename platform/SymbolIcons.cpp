@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QStringList>
+#include <QTransform>
 
 #include <functional>
 
@@ -43,7 +44,7 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("checkmark.circle.fill"), {QStringLiteral("emblem-ok-symbolic"), QStringLiteral("dialog-ok")}},
         {QStringLiteral("arrow.down.circle.fill"), {QStringLiteral("document-save")}},
         {QStringLiteral("exclamationmark.triangle.fill"), {QStringLiteral("dialog-warning")}},
-        {QStringLiteral("exclamationmark.circle.fill"), {QStringLiteral("dialog-error")}},
+        {QStringLiteral("exclamationmark.circle.fill"), {QStringLiteral("dialog-warning-symbolic")}},
         {QStringLiteral("doc.on.clipboard"), {QStringLiteral("edit-paste")}},
         {QStringLiteral("doc.on.doc"), {QStringLiteral("edit-copy")}},
         {QStringLiteral("text.magnifyingglass"), {QStringLiteral("edit-find")}},
@@ -61,6 +62,11 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("photo.artframe"), {QStringLiteral("image-x-generic")}},
         {QStringLiteral("photo.stack"), {QStringLiteral("image-x-generic")}},
         {QStringLiteral("viewfinder"), {}},
+        // The settings window's tabs: Vantrel's own drawings, one set whatever the theme holds.
+        {QStringLiteral("gearshape"), {}},
+        {QStringLiteral("camera"), {}},
+        {QStringLiteral("rectangle.on.rectangle"), {}},
+        {QStringLiteral("command"), {}},
         // The editor's tools and style menus: always Vantrel's own drawings, so that the tool row
         // looks like one set whatever the theme holds.
         {QStringLiteral("cursorarrow"), {}},
@@ -159,6 +165,67 @@ const QHash<QString, Painter>& drawnTable()
                 mark.addRect(QRectF(r.center().x() - w * 0.05, r.top() + w * 0.35, w * 0.1, w * 0.28));
                 mark.addEllipse(QPointF(r.center().x(), r.top() + w * 0.74), w * 0.06, w * 0.06);
                 p.fillPath(triangle.subtracted(mark), Qt::black);
+            }},
+        {QStringLiteral("gearshape"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                const QPointF c = r.center();
+                QPainterPath gear;
+                gear.addEllipse(c, w * 0.31, w * 0.31);
+                for (int i = 0; i < 8; ++i) {
+                    QPainterPath tooth;
+                    tooth.addRoundedRect(QRectF(-w * 0.08, -w * 0.44, w * 0.16, w * 0.2), w * 0.03, w * 0.03);
+                    gear = gear.united(QTransform().translate(c.x(), c.y()).rotate(45.0 * i).map(tooth));
+                }
+                QPainterPath hole;
+                hole.addEllipse(c, w * 0.13, w * 0.13);
+                p.fillPath(gear.subtracted(hole), Qt::black);
+            }},
+        {QStringLiteral("camera"),
+            [](QPainter& p, const QRectF& r) {
+                QPainterPath body;
+                body.addRoundedRect(inset(r, 0.06, 0.28, 0.94, 0.84), r.width() * 0.1, r.width() * 0.1);
+                QPainterPath bump;
+                bump.addRoundedRect(inset(r, 0.32, 0.16, 0.68, 0.34), r.width() * 0.05, r.width() * 0.05);
+                QPainterPath lens;
+                lens.addEllipse(at(r, 0.5, 0.56), r.width() * 0.17, r.width() * 0.17);
+                QPainterPath pupil;
+                pupil.addEllipse(at(r, 0.5, 0.56), r.width() * 0.09, r.width() * 0.09);
+                p.fillPath(body.united(bump).subtracted(lens).united(pupil), Qt::black);
+            }},
+        {QStringLiteral("rectangle.on.rectangle"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.setBrush(Qt::NoBrush);
+                const qreal radius = r.width() * 0.08;
+                p.drawRoundedRect(inset(r, 0.3, 0.14, 0.9, 0.62), radius, radius);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(inset(r, 0.1, 0.38, 0.7, 0.86), radius, radius);
+            }},
+        {QStringLiteral("command"),
+            [](QPainter& p, const QRectF& r) {
+                // Shortcuts on Linux are keyboard settings: a keyboard with its keys.
+                const qreal w = r.width();
+                QPainterPath board;
+                board.addRoundedRect(inset(r, 0.04, 0.2, 0.96, 0.8), w * 0.1, w * 0.1);
+                QPainterPath keys;
+                for (int row = 0; row < 2; ++row) {
+                    for (int column = 0; column < 5; ++column)
+                        keys.addRect(QRectF(at(r, 0.14 + column * 0.15, 0.3 + row * 0.15), QSizeF(w * 0.1, w * 0.1)));
+                }
+                keys.addRect(inset(r, 0.26, 0.6, 0.74, 0.7));
+                p.fillPath(board.subtracted(keys), Qt::black);
+            }},
+        {QStringLiteral("exclamationmark.circle.fill"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                QPainterPath circle;
+                circle.addEllipse(r.adjusted(w * 0.06, w * 0.06, -w * 0.06, -w * 0.06));
+                QPainterPath mark;
+                mark.addRoundedRect(
+                    QRectF(r.center().x() - w * 0.05, r.top() + w * 0.22, w * 0.1, w * 0.36), w * 0.05, w * 0.05);
+                mark.addEllipse(QPointF(r.center().x(), r.top() + w * 0.72), w * 0.065, w * 0.065);
+                p.fillPath(circle.subtracted(mark), Qt::black);
             }},
         {QStringLiteral("arrow.down.circle.fill"),
             [](QPainter& p, const QRectF& r) {
