@@ -6,6 +6,7 @@
 #include "CaptureItem.h"
 #include "DesktopIconHider.h"
 #include "EditorWindowController.h"
+#include "FirstRunWindow.h"
 #include "FocusHandOff.h"
 #include "FocusService.h"
 #include "HotKeys.h"

@@ -4,6 +4,7 @@
 #include "EditorDocument.h"
 #include "EditorWindowController.h"
 #include "Fakes.h"
+#include "FirstRunWindow.h"
 #include "FocusHandOff.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
@@ -11,8 +12,10 @@
 #include "QuickAccessPanel.h"
 #include "Service.h"
 #include "Settings.h"
+#include "SettingsWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -221,17 +224,26 @@ TEST_F(ShellTest, RecordingStatusSwapsTheMenuForAStopButtonAndBack)
 
 TEST_F(ShellTest, FirstStartMarksOnboardingBeforeTheWindowAndOnlyOnce)
 {
-    test::LogCapture log;
+    QElapsedTimer clock;
+    clock.start();
     delegate.applicationDidFinishLaunching(CommandLine {});
     EXPECT_EQ(store.typed<bool>(QStringLiteral("didOnboard")), true);
-    EXPECT_FALSE(log.lines().contains(QStringLiteral("Vantrel: the first-run window is not built yet")));
-    QTest::qWait(600);
-    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the first-run window is not built yet")), 1);
+    EXPECT_EQ(FirstRunWindow::current(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return FirstRunWindow::current() != nullptr; }, 2000));
+    EXPECT_GE(clock.elapsed(), 490);
+    FirstRunWindow* welcome = FirstRunWindow::current();
+    EXPECT_TRUE(welcome->isVisible());
 
+    // A second start never offers it again, even while the first one is still open.
     AppDelegate second;
     second.applicationDidFinishLaunching(CommandLine {});
-    QTest::qWait(600);
-    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the first-run window is not built yet")), 1);
+    QTest::qWait(700);
+    EXPECT_EQ(FirstRunWindow::current(), welcome);
+    int shown = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        shown += qobject_cast<FirstRunWindow*>(widget) ? 1 : 0;
+    EXPECT_EQ(shown, 1);
+    delete welcome;
 }
 
 TEST(ReopenGate, SuppressedWhileFocusMovesAndAfterwardsNot)
@@ -240,24 +252,36 @@ TEST(ReopenGate, SuppressedWhileFocusMovesAndAfterwardsNot)
     FocusHandOff& handOff = FocusHandOff::shared();
     handOff.setClock([&now] { return now; });
     AppDelegate delegate;
-    test::LogCapture log;
 
     EXPECT_TRUE(delegate.applicationShouldHandleReopen());
+    SettingsWindow* window = SettingsWindow::current();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    window->close();
+
     handOff.takeFocus();
     now += 1999;
     EXPECT_FALSE(delegate.applicationShouldHandleReopen());
+    EXPECT_FALSE(window->isVisible());
     now += 1;
     EXPECT_TRUE(delegate.applicationShouldHandleReopen());
+    // The same window, brought back.
+    EXPECT_EQ(SettingsWindow::current(), window);
+    EXPECT_TRUE(window->isVisible());
+    window->close();
 
     handOff.takeFocus();
     now += 300;
     handOff.giveFocusBack();
     now += 499;
     EXPECT_FALSE(delegate.applicationShouldHandleReopen());
+    EXPECT_FALSE(window->isVisible());
     now += 1;
     EXPECT_TRUE(delegate.applicationShouldHandleReopen());
-    EXPECT_EQ(log.lines().count(QStringLiteral("Vantrel: the settings window is not built yet")), 3);
+    EXPECT_EQ(SettingsWindow::current(), window);
+    EXPECT_TRUE(window->isVisible());
     handOff.setClock({});
+    delete window;
 }
 
 TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreSkipped)
