@@ -157,6 +157,14 @@ QImage clipboardPng()
 
 TEST(EditorOnX11, AnOpenedImageIsDrawnOnCopiedSavedAndClosedWithTheKeyboardAndMouse)
 {
+    // Not a first start: the welcome window would take the keyboard from the editor.
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Vantrel"));
+    ASSERT_TRUE(config.mkpath(QStringLiteral(".")));
+    QFile settings(config.filePath(QStringLiteral("settings.json")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"didOnboard":{"bool":true}})");
+    settings.close();
+
     VantrelProcess app;
     ASSERT_TRUE(QTest::qWaitFor(busNameTaken, 10000)) << app.errors().toStdString();
     QTemporaryDir dir;
