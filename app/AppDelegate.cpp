@@ -97,9 +97,8 @@ void AppDelegate::applicationDidFinishLaunching(const CommandLine& commandLine)
 
     // 5. Desktop icons, now and whenever the setting is written.
     Settings& settings = Settings::shared();
-    connect(&settings, &Settings::hideDesktopIconsWritten, this,
-        [](bool hidden) { DesktopIconHider::shared().apply(hidden); });
-    DesktopIconHider::shared().apply(settings.hideDesktopIcons());
+    connect(&settings, &Settings::hideDesktopIconsWritten, this, [] { DesktopIconHider::shared().apply(); });
+    DesktopIconHider::shared().apply();
 
     // 6. The capture history loads its list.
     CaptureHistory::shared();

@@ -1,15 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QImage>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+class QScreen;
+
 namespace vantrel {
 
-// Covers the desktop's icons with the wallpaper on demand.
+// One screen's cover: the wallpaper (or the desktop's colour) just above the desktop and below
+// every window, so screenshots show a clean desktop. Clicks pass through to the desktop.
+class DesktopCover : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit DesktopCover(QScreen* screen);
+    bool showsWallpaper() const { return m_wallpaper.has_value(); }
+    QColor fillColor() const { return m_fill; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::optional<QImage> m_wallpaper;
+    QColor m_fill;
+};
+
+// Hides the desktop's icons while `hideDesktopIcons` is on: one cover per screen, rebuilt on
+// every apply (screens added later are covered at the next apply).
 class DesktopIconHider
 {
 public:
     static DesktopIconHider& shared();
+    ~DesktopIconHider();
 
-    void apply(bool hidden);
+    void apply();
+    const std::vector<DesktopCover*>& windows() const { return m_windows; }
+
+private:
+    std::vector<DesktopCover*> m_windows;
 };
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 #include "OverlayView.h"
 
 #include "ChromeWindow.h"
+#include "DropEntrance.h"
 #include "OverlayBar.h"
 #include "Settings.h"
 
@@ -88,7 +89,18 @@ void OverlayView::reset(
 
 void OverlayView::release()
 {
+    if (m_entrance)
+        m_entrance->stop();
     m_frozen.reset();
+}
+
+void OverlayView::startEntrance()
+{
+    if (!m_frozen)
+        return;
+    if (!m_entrance)
+        m_entrance = new DropEntrance(this);
+    m_entrance->start();
 }
 
 void OverlayView::updateBar()
@@ -200,6 +212,42 @@ void OverlayView::handleKey(QKeyEvent* event)
 void OverlayView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    const DropFrame frame = m_entrance && m_entrance->running() ? m_entrance->frame() : DropFrame {};
+    if (frame.isRest() || !m_frozen) {
+        paintContent(p);
+        return;
+    }
+    // The entrance: the dimmed still picture behind, the view shrunk about its centre with
+    // rounded corners, and a glowing rim along its edge.
+    const QRectF bounds = rect();
+    p.drawImage(bounds, m_frozen->image, QRectF(m_frozen->image.rect()));
+    p.fillRect(bounds, QColor(0, 0, 0, 140));
+    p.translate(bounds.center());
+    p.scale(frame.scale, frame.scale);
+    p.translate(-bounds.center());
+    p.save();
+    QPainterPath clip;
+    clip.addRoundedRect(bounds, frame.cornerRadius, frame.cornerRadius);
+    p.setClipPath(clip);
+    paintContent(p);
+    p.restore();
+    if (frame.rimOpacity > 0) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(Qt::NoBrush);
+        const QRectF rim = bounds.adjusted(1.5, 1.5, -1.5, -1.5);
+        const qreal radius = std::max(frame.cornerRadius - 1.5, 0.0);
+        // A soft white glow: wide faint strokes under the rim line.
+        for (const auto& [width, alpha] : {std::pair {14.0, 0.06}, std::pair {8.0, 0.12}, std::pair {2.5, 0.55}}) {
+            QColor colour(Qt::white);
+            colour.setAlphaF(alpha * frame.rimOpacity * (width > 3 ? 0.8 : 1.0));
+            p.setPen(QPen(colour, width));
+            p.drawRoundedRect(rim, radius, radius);
+        }
+    }
+}
+
+void OverlayView::paintContent(QPainter& p)
+{
     const QRectF bounds = rect();
     if (m_frozen) {
         // One image pixel per device pixel: the view is points × scale device pixels.

@@ -13,6 +13,7 @@ class QScreen;
 
 namespace vantrel {
 
+class DropEntrance;
 class OverlayBar;
 
 // The borderless window over one screen: draws the still picture (or lets the live screen show
@@ -30,8 +31,11 @@ public:
     // Prepares the view for a new overlay.
     void reset(OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen,
         const std::vector<WindowInfo>* windows);
-    // Lets go of the still picture once the overlay is gone.
+    // Lets go of the still picture once the overlay is gone (and stops the entrance).
     void release();
+    // Plays the water-drop entrance over the still picture.
+    void startEntrance();
+    DropEntrance* entrance() const { return m_entrance; }
 
     QScreen* screen() const { return m_screen; }
     const std::optional<Capture>& frozen() const { return m_frozen; }
@@ -57,6 +61,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void paintContent(QPainter& p);
     void drawPill(QPainter& p, const QString& text, const QPointF& centre);
     void drawMagnifier(QPainter& p);
 
@@ -64,6 +69,7 @@ private:
     std::optional<Capture> m_frozen;
     std::optional<OverlayViewState> m_state;
     OverlayBar* m_bar = nullptr;
+    DropEntrance* m_entrance = nullptr;
     QFont m_pillFont;
 };
 

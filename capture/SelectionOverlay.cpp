@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SelectionOverlay.h"
 
+#include "DesktopAppearance.h"
 #include "FocusHandOff.h"
 #include "OverlayView.h"
 #include "ScreenCapture.h"
+#include "Service.h"
 #include "Settings.h"
 
 #include <QApplication>
@@ -25,6 +27,12 @@ std::unique_ptr<SelectionOverlay>& activeSlot()
 {
     static std::unique_ptr<SelectionOverlay> slot;
     return slot;
+}
+
+bool reduceMotion()
+{
+    DesktopAppearance* appearance = Service<DesktopAppearance>::find();
+    return appearance && appearance->reduceMotion();
 }
 
 // One kept view per screen (and per kind of window: opaque for still pictures, translucent
@@ -122,9 +130,12 @@ void SelectionOverlay::show(bool windowMode)
     }
 
     FocusHandOff::shared().takeFocus();
+    const bool entrance = Settings::shared().dropAnimation() && !reduceMotion();
     for (OverlayView* view : m_views) {
         view->show();
         view->raise();
+        if (entrance && view->frozen())
+            view->startEntrance();
     }
     QScreen* underMouse = ScreenCapture::screenUnderMouse();
     for (OverlayView* view : m_views) {

@@ -2,6 +2,7 @@
 #include "DesktopPlatform.h"
 
 #include "Clipboard.h"
+#include "DesktopAppearance.h"
 #include "FocusService.h"
 #include "FolderPanel.h"
 #include "GlobalHotKeys.h"
@@ -31,6 +32,7 @@ struct DesktopPlatform::Services
     GrantedCaptureAccess captureAccess;
     X11GlobalHotKeys hotKeys {&keyboardLayout};
     CanberraSounds sounds;
+    X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
     QtClipboard clipboard;
     DesktopWorkspace workspace;
@@ -44,6 +46,7 @@ struct DesktopPlatform::Services
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
     ScopedService<Sounds> soundsSlot {&sounds};
+    ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};

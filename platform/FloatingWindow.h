@@ -12,4 +12,8 @@ namespace vantrel {
 // an X server only Qt's stays-on-top flag is set.
 void keepAboveOnEveryWorkspace(QWidget* window);
 
+// The desktop icon covers: below every ordinary window, above the desktop, on every workspace,
+// out of task lists (_NET_WM_STATE_BELOW, STICKY, SKIP_TASKBAR, SKIP_PAGER). Before first show.
+void keepBelowWindowsOnEveryWorkspace(QWidget* window);
+
 } // namespace vantrel

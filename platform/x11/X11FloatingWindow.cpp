@@ -19,7 +19,7 @@ constexpr quint32 sourceApplication = 1;
 
 // Before the window is mapped its properties are ours to write; Qt keeps states it does not
 // manage itself when it maps the window.
-void setInitialStates(xcb_connection_t* c, xcb_window_t window)
+void setInitialStates(xcb_connection_t* c, xcb_window_t window, std::initializer_list<const char*> names)
 {
     const xcb_atom_t netWmState = x11::atom("_NET_WM_STATE");
     std::vector<xcb_atom_t> states;
@@ -30,7 +30,7 @@ void setInitialStates(xcb_connection_t* c, xcb_window_t window)
         states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
     }
     std::free(reply);
-    for (const char* name : {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY"}) {
+    for (const char* name : names) {
         const xcb_atom_t state = x11::atom(name);
         if (std::find(states.begin(), states.end(), state) == states.end())
             states.push_back(state);
@@ -78,9 +78,22 @@ void keepAboveOnEveryWorkspace(QWidget* window)
     if (window->isVisible()) {
         askWindowManager(c, id);
     } else {
-        setInitialStates(c, id);
+        setInitialStates(c, id, {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_STICKY"});
         xcb_flush(c);
     }
+}
+
+void keepBelowWindowsOnEveryWorkspace(QWidget* window)
+{
+    window->setWindowFlag(Qt::WindowStaysOnBottomHint, true);
+    xcb_connection_t* c = x11::connection();
+    if (!c)
+        return;
+    // Below every ordinary window but above the desktop, on every workspace, and in no task
+    // list: a piece of the desktop, not a window of its own.
+    setInitialStates(c, static_cast<xcb_window_t>(window->winId()),
+        {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
+    xcb_flush(c);
 }
 
 } // namespace vantrel

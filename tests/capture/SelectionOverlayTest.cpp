@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "DesktopAppearance.h"
+#include "DropEntrance.h"
 #include "FlowFixture.h"
 #include "OverlayBar.h"
 #include "OverlayView.h"
@@ -168,4 +170,54 @@ TEST_F(OverlayTest, KeysReachTheViewLastClickedWhicheverWindowHasThem)
     ASSERT_TRUE(waitForCompletion());
     ASSERT_TRUE(completed->has_value());
     EXPECT_EQ(std::get<SelectionResult::Area>((*completed)->target).screen, right());
+}
+
+namespace {
+
+class StillDesktop : public DesktopAppearance
+{
+public:
+    std::optional<QImage> wallpaper(const QScreen*) override { return std::nullopt; }
+    std::optional<QColor> backgroundColor() override { return std::nullopt; }
+    bool reduceMotion() override { return reduce; }
+    bool reduce = false;
+};
+
+} // namespace
+
+TEST_F(OverlayTest, TheStillPictureDropsInUnlessMotionIsReduced)
+{
+    QImage white(grabber.screenImage(left()).size(), QImage::Format_RGB32);
+    white.fill(Qt::white);
+    grabber.screenImages[left()] = white;
+    StillDesktop desktop;
+    ScopedService<DesktopAppearance> desktopSlot(&desktop);
+
+    begin(OverlayPurpose::screenshot);
+    ASSERT_NE(view(0)->entrance(), nullptr);
+    ASSERT_TRUE(view(0)->entrance()->running());
+    // At the deepest point of the dip the corner shows the darker backdrop, the middle the
+    // picture under the usual dimming.
+    view(0)->entrance()->stepTo(0.13);
+    const QImage dipped = view(0)->grab().toImage();
+    const int corner = qGray(dipped.pixel(3, 3));
+    const int middle = qGray(dipped.pixel(dipped.width() / 2, dipped.height() / 2));
+    EXPECT_LT(corner, middle - 20);
+    EXPECT_NEAR(middle, 158, 6);
+    view(0)->entrance()->stepTo(0.8);
+    EXPECT_FALSE(view(0)->entrance()->running());
+    EXPECT_NEAR(qGray(view(0)->grab().toImage().pixel(3, 3)), 158, 6);
+    SelectionOverlay::active()->cancel();
+    QTest::qWait(200);
+
+    desktop.reduce = true;
+    begin(OverlayPurpose::screenshot);
+    EXPECT_TRUE(view(0)->entrance() == nullptr || !view(0)->entrance()->running());
+    SelectionOverlay::active()->cancel();
+    QTest::qWait(200);
+
+    desktop.reduce = false;
+    settings.setDropAnimation(false);
+    begin(OverlayPurpose::screenshot);
+    EXPECT_TRUE(view(0)->entrance() == nullptr || !view(0)->entrance()->running());
 }

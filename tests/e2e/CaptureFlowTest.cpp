@@ -93,7 +93,7 @@ QImage historyImage(const QJsonObject& record)
 {
     const QString path = historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
     QImage image;
-    QTest::qWaitFor([&] { return image.load(path); }, 5000);
+    (void)QTest::qWaitFor([&] { return image.load(path); }, 5000);
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
