@@ -75,10 +75,13 @@ AppDelegate::AppDelegate(QObject* parent)
     , m_perform([](HotKeyAction action) { CaptureCoordinator::shared().perform(action); })
 {
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
+    Service<RecordingStatus>::install(this);
 }
 
 AppDelegate::~AppDelegate()
 {
+    if (Service<RecordingStatus>::find() == this)
+        Service<RecordingStatus>::install(nullptr);
     delete m_statusItem;
     delete m_menu;
 }
