@@ -100,14 +100,15 @@ struct PulseAudioCapture::State
     // A chunk of `frames` frames that the server handed over now (none = a hole, silence).
     void accept(Source& source, const float* data, int64_t frames)
     {
-        pa_usec_t latency = 0;
-        int negative = 0;
-        // Everything still on its way to us, this chunk included: the chunk began that long ago.
-        const double behind = pa_stream_get_latency(source.stream, &latency, &negative) == 0 && !negative
-            ? double(latency) / 1e6
-            : double(frames) / sampleRate;
-        const int64_t position = positionOf(Clock::now())
-            - int64_t(std::llround(std::max(behind, double(frames) / sampleRate) * sampleRate));
+        // How long ago the chunk's first sample was taken: what waits to be read (this chunk
+        // included), its way here, the source's own buffer, less the output's buffer for a
+        // monitor, whose samples are taken before they sound.
+        double behind = double(frames) / sampleRate;
+        if (const pa_timing_info* timing = pa_stream_get_timing_info(source.stream)) {
+            behind = double(pa_stream_readable_size(source.stream)) / (sizeof(float) * channels) / sampleRate
+                + (double(timing->transport_usec) + double(timing->source_usec) - double(timing->sink_usec)) / 1e6;
+        }
+        const int64_t position = positionOf(Clock::now()) - int64_t(std::llround(behind * sampleRate));
         const int64_t jitter = int64_t(resyncSeconds * sampleRate);
         int64_t skip = 0;
         if (!source.anchored || (source.samples.empty() && position > source.end() + jitter)) {

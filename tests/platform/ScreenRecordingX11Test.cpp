@@ -2,6 +2,7 @@
 // The recorder pipeline on a real X server: what lands in the movie file, read back with FFmpeg.
 #include "ChromeWindow.h"
 #include "MovieReader.h"
+#include "RecordingWindows.h"
 #include "x11/X11ScreenGrabber.h"
 #include "x11/X11ScreenRecording.h"
 
@@ -20,7 +21,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <random>
 #include <sys/resource.h>
 
 using namespace vantrel;
@@ -34,86 +34,6 @@ double secondsBetween(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double>(to - from).count();
 }
-
-// A window that shows the time since `zero` as 14 black or white bars (milliseconds ÷ 2, in
-// binary) above a colour that changes with every repaint, repainted as fast as it can.
-class ClockWindow : public QWidget
-{
-public:
-    static constexpr int bits = 14;
-
-    ClockWindow(const QRect& geometry, Clock::time_point zero)
-        : QWidget(nullptr,
-            Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
-        , m_zero(zero)
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setGeometry(geometry);
-        connect(&m_timer, &QTimer::timeout, this, [this] { repaint(); });
-        m_timer.start(4);
-    }
-
-    // The value a picture of this window shows, in seconds since `zero`; none when unreadable.
-    static std::optional<double> read(const QImage& picture, const QRect& where)
-    {
-        int value = 0;
-        for (int bit = 0; bit < bits; ++bit) {
-            const QRect bar = barRect(where.size(), bit).translated(where.topLeft());
-            const int grey = qGray(picture.pixel(bar.center()));
-            if (grey > 90 && grey < 165)
-                return std::nullopt;
-            value = value * 2 + (grey >= 128 ? 1 : 0);
-        }
-        return value * 0.002;
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const int value = int(secondsBetween(m_zero, Clock::now()) / 0.002) & ((1 << bits) - 1);
-        painter.fillRect(rect(), QColor::fromHsv((value * 7) % 360, 200, 200));
-        for (int bit = 0; bit < bits; ++bit) {
-            const bool one = value & (1 << (bits - 1 - bit));
-            painter.fillRect(barRect(size(), bit), one ? Qt::white : Qt::black);
-        }
-    }
-
-private:
-    static QRect barRect(const QSize& size, int bit)
-    {
-        const int width = size.width() / bits;
-        return QRect(bit * width, 0, width, size.height() / 2);
-    }
-
-    Clock::time_point m_zero;
-    QTimer m_timer;
-};
-
-// A window of one colour at an exact place; `chrome` marks it as Vantrel's own chrome.
-class PlainWindow : public QWidget
-{
-public:
-    PlainWindow(const QRect& geometry, const QColor& colour, bool chrome, bool managed = false)
-        : QWidget(nullptr,
-            managed
-                ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                : Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus)
-    {
-        setAutoFillBackground(true);
-        QPalette palette;
-        palette.setColor(QPalette::Window, colour);
-        setPalette(palette);
-        setGeometry(geometry);
-        if (chrome)
-            markAsChrome(this);
-    }
-    bool showAndWait()
-    {
-        show();
-        return QTest::qWaitForWindowExposed(this, 5000);
-    }
-};
 
 struct Recorded
 {
@@ -384,35 +304,7 @@ TEST_F(ScreenRecordingTest, ThePointerAndClickHighlightsAreDrawnOnlyWhenAsked)
 TEST_F(ScreenRecordingTest, AFullDiskStopsTheRecordingWithAnErrorAndLeavesNoFile)
 {
     // Noise compresses badly, so the file grows past the limit within a second.
-    class NoiseWindow : public QWidget
-    {
-    public:
-        NoiseWindow()
-            : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-        {
-            setAttribute(Qt::WA_OpaquePaintEvent);
-            setGeometry(0, 0, 640, 480);
-            connect(&m_timer, &QTimer::timeout, this, [this] { repaint(); });
-            m_timer.start(10);
-        }
-
-    protected:
-        void paintEvent(QPaintEvent*) override
-        {
-            QImage noise(size(), QImage::Format_RGB32);
-            for (int y = 0; y < noise.height(); ++y) {
-                auto* row = reinterpret_cast<quint32*>(noise.scanLine(y));
-                for (int x = 0; x < noise.width(); ++x)
-                    row[x] = m_random();
-            }
-            QPainter(this).drawImage(0, 0, noise);
-        }
-
-    private:
-        QTimer m_timer;
-        std::minstd_rand m_random;
-    };
-    NoiseWindow noise;
+    NoiseWindow noise(QRect(0, 0, 640, 480));
     noise.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&noise, 5000));
 
