@@ -2,6 +2,7 @@
 #include "ImageBuffers.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -39,8 +40,9 @@ std::mutex& poolMutex()
 
 std::deque<Buffer>& pool()
 {
-    static std::deque<Buffer> buffers;
-    return buffers;
+    // Never destroyed: images freed while the process ends still park their buffers here.
+    static auto* buffers = new std::deque<Buffer>;
+    return *buffers;
 }
 
 qsizetype& poolSize()
@@ -63,16 +65,28 @@ std::atomic<bool> idleTrimPending {false};
 
 void trimWhenIdle();
 
-// Called from any thread: the check runs on the application's thread.
+// Called from any thread: the check runs on the application's thread, through a timer the
+// application object owns (a pending one-off timer would outlive the application).
 void scheduleIdleTrim(int delayMs)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || idleTrimPending.exchange(true))
         return;
-    QTimer::singleShot(delayMs, app, [] {
-        idleTrimPending = false;
-        trimWhenIdle();
-    });
+    QMetaObject::invokeMethod(
+        app,
+        [delayMs] {
+            static QPointer<QTimer> timer;
+            if (!timer) {
+                timer = new QTimer(QCoreApplication::instance());
+                timer->setSingleShot(true);
+                QObject::connect(timer, &QTimer::timeout, [] {
+                    idleTrimPending = false;
+                    trimWhenIdle();
+                });
+            }
+            timer->start(delayMs);
+        },
+        Qt::QueuedConnection);
 }
 
 void trimWhenIdle()
