@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
 #include "ImageFiles.h"
+#include "QuitSignals.h"
 #include "SelfTest.h"
 #include "Service.h"
 #include "SingleInstance.h"
@@ -80,6 +81,12 @@ int main(int argc, char** argv)
         delegate.applicationShouldHandleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
+    // A kill, Ctrl+C or a closed terminal quits the way the menu does.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &delegate, [&delegate](int signalNumber) {
+        systemLog(QStringLiteral("Vantrel: quitting on signal %1").arg(signalNumber));
+        delegate.quit();
+    });
     delegate.applicationDidFinishLaunching(commandLine);
     return app.exec();
 }
