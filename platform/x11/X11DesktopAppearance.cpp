@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopAppearance.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
 #include <QFile>
 #include <QProcess>
@@ -8,7 +9,6 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
-#include <cstdlib>
 #include <functional>
 
 namespace vantrel {
@@ -20,12 +20,12 @@ xcb_pixmap_t rootPixmap(xcb_connection_t* c)
 {
     for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
         const xcb_atom_t property = x11::atom(name);
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            c, xcb_get_property(c, 0, x11::rootWindow(), property, XCB_ATOM_PIXMAP, 0, 1), nullptr);
+        const auto reply = x11::reply(
+            xcb_get_property_reply, c, xcb_get_property(c, 0, x11::rootWindow(), property, XCB_ATOM_PIXMAP, 0, 1));
         xcb_pixmap_t pixmap = XCB_NONE;
-        if (reply && reply->type == XCB_ATOM_PIXMAP && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
-            pixmap = *static_cast<xcb_pixmap_t*>(xcb_get_property_value(reply));
-        std::free(reply);
+        if (reply && reply->type == XCB_ATOM_PIXMAP && reply->format == 32
+            && xcb_get_property_value_length(reply.get()) >= 4)
+            pixmap = *static_cast<xcb_pixmap_t*>(xcb_get_property_value(reply.get()));
         if (pixmap != XCB_NONE)
             return pixmap;
     }
@@ -104,12 +104,11 @@ std::optional<QImage> X11DesktopAppearance::wallpaper(const QScreen* screen)
     const xcb_pixmap_t pixmap = rootPixmap(c);
     if (pixmap == XCB_NONE)
         return std::nullopt;
-    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), nullptr);
+    const auto geometry = x11::reply(xcb_get_geometry_reply, c, xcb_get_geometry(c, pixmap));
     if (!geometry)
         return std::nullopt; // a stale id: the pixmap is gone
     const QRect pixmapRect(0, 0, geometry->width, geometry->height);
     const int depth = geometry->depth;
-    std::free(geometry);
     if (depth != 24 && depth != 32)
         return std::nullopt;
 
@@ -119,16 +118,15 @@ std::optional<QImage> X11DesktopAppearance::wallpaper(const QScreen* screen)
     const QRect area = native & pixmapRect;
     if (area.isEmpty())
         return std::nullopt;
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(c,
-        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, area.x(), area.y(), area.width(), area.height(), ~0u),
-        nullptr);
+    const auto reply = x11::reply(xcb_get_image_reply, c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, area.x(), area.y(), area.width(), area.height(), ~0u));
     if (!reply)
         return std::nullopt;
     std::optional<QImage> result;
-    const int length = xcb_get_image_data_length(reply);
+    const int length = xcb_get_image_data_length(reply.get());
     if (length >= area.width() * area.height() * 4) {
         QImage image(area.size(), QImage::Format_RGB32);
-        const auto* data = xcb_get_image_data(reply);
+        const auto* data = xcb_get_image_data(reply.get());
         for (int y = 0; y < area.height(); ++y) {
             const auto* src = reinterpret_cast<const quint32*>(data + qsizetype(y) * area.width() * 4);
             auto* dst = reinterpret_cast<quint32*>(image.scanLine(y));
@@ -137,7 +135,6 @@ std::optional<QImage> X11DesktopAppearance::wallpaper(const QScreen* screen)
         }
         result = image;
     }
-    std::free(reply);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "DesktopFakes.h"
 #include "DesktopIconHider.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -48,12 +49,11 @@ private:
 QRgb screenPixel(QPoint at)
 {
     xcb_connection_t* c = x11::connection();
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11::rootWindow(), at.x(), at.y(), 1, 1, ~0u), nullptr);
+    const auto reply = x11::reply(xcb_get_image_reply, c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11::rootWindow(), at.x(), at.y(), 1, 1, ~0u));
     quint32 value = 0;
-    if (reply && xcb_get_image_data_length(reply) >= 4)
-        std::memcpy(&value, xcb_get_image_data(reply), 4);
-    std::free(reply);
+    if (reply && xcb_get_image_data_length(reply.get()) >= 4)
+        std::memcpy(&value, xcb_get_image_data(reply.get()), 4);
     return value | 0xff000000u;
 }
 
