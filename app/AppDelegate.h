@@ -29,17 +29,17 @@ public:
 
     // Start-up after the application object exists: tray, shortcuts, desktop icons, history,
     // the recording bar preview or the permission check and the first-run window.
-    void applicationDidFinishLaunching(const CommandLine& commandLine);
+    void start(const CommandLine& commandLine);
 
     // A second launch without files. Answers whether it opened the settings window.
-    bool applicationShouldHandleReopen();
+    bool handleReopen();
     // Each readable image opens in its own editor; unreadable files are skipped.
     void openFiles(const QList<QUrl>& files);
 
     // Rebuilds the status menu from the settings, the thumbnails and the pins.
-    void menuNeedsUpdate();
+    void rebuildMenu();
     // A capture item: performs its action 0.2 s later; anything else is ignored.
-    void menuAction(const QVariant& representedObject);
+    void menuAction(const QVariant& data);
     void openImage();
     void restoreOverlay();
     void unlockPins();
@@ -55,7 +55,7 @@ public:
     QString statusTitle() const { return m_statusTitle; }
 
     QMenu* menu() const { return m_menu; }
-    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
 
     // Where actions go; the capture coordinator unless a test says otherwise.
     void setPerform(Perform perform) { m_perform = std::move(perform); }
@@ -66,11 +66,11 @@ public:
     static QString menuShortcutText(const KeyCombo& combo);
 
 private:
-    void createStatusItem();
-    void onStatusItemActivated(int reason);
+    void createTrayIcon();
+    void onTrayIconActivated(int reason);
 
     QMenu* m_menu;
-    QSystemTrayIcon* m_statusItem = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
     Perform m_perform;
     bool m_recording = false;
     QString m_statusTitle;

@@ -68,9 +68,9 @@ int main(int argc, char** argv)
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, [&delegate] {
         systemLog(QStringLiteral("Vantrel: reopen requested"));
-        delegate.applicationShouldHandleReopen();
+        delegate.handleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
-    delegate.applicationDidFinishLaunching(commandLine);
+    delegate.start(commandLine);
     return app.exec();
 }

@@ -3,8 +3,9 @@
 
 #include "CaptureHistory.h"
 #include "CaptureSurfaces.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "KeyCombo.h"
+#include "LabelStyle.h"
 #include "PresetSwatchGrid.h"
 #include "Service.h"
 #include "Settings.h"
@@ -86,17 +87,6 @@ private:
     QWidget* m_content;
     QVBoxLayout* m_column;
 };
-
-// Secondary text: notes under controls.
-QLabel* note(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
-    return label;
-}
 
 // The tab symbols in the text colour, so that they read as one set.
 QIcon tabIcon(const char* symbol)
@@ -293,15 +283,15 @@ QWidget* SettingsWindow::generalPane()
 
 void SettingsWindow::chooseSaveLocation()
 {
-    FolderPanel* panel = Service<FolderPanel>::find();
-    if (!panel) {
+    FolderDialog* dialog = Service<FolderDialog>::find();
+    if (!dialog) {
         systemLog(QStringLiteral("Vantrel: no folder chooser is available"));
         return;
     }
     QString start = m_settings.saveDirectory();
     if (start.startsWith(QLatin1Char('~')))
         start = QDir::homePath() + start.mid(1);
-    if (const std::optional<QString> chosen = panel->run(start, this); chosen && !chosen->isEmpty())
+    if (const std::optional<QString> chosen = dialog->run(start, this); chosen && !chosen->isEmpty())
         m_settings.setSaveDirectory(*chosen);
 }
 
@@ -447,7 +437,7 @@ QWidget* SettingsWindow::quickAccessPane()
         [](int n) { return plural(n, QStringLiteral("1 second"), QStringLiteral("%1 seconds")); });
     overlay->addRow(QStringLiteral("Slide away after"), slideAway);
     f.onChange([overlay, slideAway, s] { overlay->setRowVisible(slideAway, s->overlayAutoClose() >= 1); });
-    overlay->addRow(note(QStringLiteral("Hovering a thumbnail keeps it open.")));
+    overlay->addRow(secondaryLabel(QStringLiteral("Hovering a thumbnail keeps it open.")));
 
     QFormLayout* tips = pane.section(QStringLiteral("Tips"));
     auto* text
@@ -485,7 +475,7 @@ QWidget* SettingsWindow::shortcutsPane()
             recorder->button()->refreshTitle();
     });
 
-    pane.column()->addWidget(note(QStringLiteral(
+    pane.column()->addWidget(secondaryLabel(QStringLiteral(
         "Click a shortcut, then press the new keys. Esc cancels, ⌫ clears. ⌘ is the Super (Windows) key and ⌥ is "
         "Alt. To use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard "
         "settings.")));

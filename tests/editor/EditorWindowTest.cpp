@@ -276,7 +276,7 @@ TEST_F(Editor, CtrlShortcutsCopySaveAndPickTheSelectTool)
     EXPECT_EQ(QFileInfo(item->savedURL->toLocalFile()).absolutePath(), QDir(folder.path()).absolutePath());
 
     shortcut(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(savePanel.requests.size(), 1u);
+    EXPECT_EQ(saveDialog.requests.size(), 1u);
 
     shortcut(Qt::Key_A);
     EXPECT_EQ(doc().tool(), Tool::select);
@@ -500,7 +500,7 @@ TEST_F(Editor, ButtonsHandTheRenderedImageOnWithoutLosingATextBeingTyped)
     QTest::mouseClick(editor->bottomBar()->saveButton(), Qt::LeftButton);
     EXPECT_TRUE(item->savedURL);
     QTest::mouseClick(editor->bottomBar()->saveAsButton(), Qt::LeftButton);
-    EXPECT_EQ(savePanel.requests.size(), 1u);
+    EXPECT_EQ(saveDialog.requests.size(), 1u);
 }
 
 TEST_F(Editor, PinAndTextUseTheRenderedImageAndLeaveTheItemAlone)

@@ -5,7 +5,7 @@
 #include "DesktopFakes.h"
 #include "Fakes.h"
 #include "FocusService.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "HotKeys.h"
 #include "RecordingSurfaces.h"
 #include "Service.h"
@@ -49,8 +49,8 @@ struct WindowFakes : DesktopFakes
     ScopedService<HotKeyManager> managerSlot {&manager};
     FakeLoginItem login;
     ScopedService<LoginItem> loginSlot {&login};
-    FakeFolderPanel folders;
-    ScopedService<FolderPanel> folderSlot {&folders};
+    FakeFolderDialog folders;
+    ScopedService<FolderDialog> folderSlot {&folders};
     SwitchableCaptureAccess access;
     ScopedService<CaptureAccess> accessSlot {&access};
     RecordingSurfaces surfaces;
