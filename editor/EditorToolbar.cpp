@@ -214,7 +214,7 @@ EditorToolbar::EditorToolbar(
     row->setContentsMargins(10, 0, 10, 0);
     row->setSpacing(6);
 
-    // 1–2. Tools in their groups.
+    // Tools in their groups, dividers between, so related tools sit together.
     for (std::size_t g = 0; g < groups.size(); ++g) {
         if (g > 0)
             row->addWidget(divider(content));
@@ -231,7 +231,6 @@ EditorToolbar::EditorToolbar(
     }
     row->addWidget(divider(content));
 
-    // 3. Colours and the colour well.
     auto* colours = new QHBoxLayout;
     colours->setSpacing(0);
     for (const QColor& color : swatchColors()) {
@@ -257,7 +256,6 @@ EditorToolbar::EditorToolbar(
     });
     row->addWidget(m_colorWell);
 
-    // 4. Stroke width.
     m_strokeWidth = menuButton(QStringLiteral("lineweight"), QStringLiteral("Stroke width"), content);
     for (int points : strokeWidths) {
         QAction* action = m_strokeWidth->menu()->addAction(pointLabel(points));
@@ -268,7 +266,6 @@ EditorToolbar::EditorToolbar(
     }
     row->addWidget(m_strokeWidth);
 
-    // 5. Arrow style.
     m_arrowStyle = new QComboBox(content);
     m_arrowStyle->addItems(
         {QStringLiteral("Tapered"), QStringLiteral("Classic"), QStringLiteral("Double"), QStringLiteral("Curved")});
@@ -278,7 +275,6 @@ EditorToolbar::EditorToolbar(
         [this](int index) { act([=, this] { m_doc->setArrowStyle(index); }); });
     row->addWidget(m_arrowStyle);
 
-    // 6. Text style and font size.
     m_textStyle = new QComboBox(content);
     m_textStyle->addItems(
         {QStringLiteral("Plain"), QStringLiteral("Outline"), QStringLiteral("Label"), QStringLiteral("Shadow")});
@@ -297,7 +293,7 @@ EditorToolbar::EditorToolbar(
     }
     row->addWidget(m_fontSize);
 
-    // 7. Crop.
+    // Crop's own buttons; shown only while the crop tool is chosen.
     m_cropDone = new QPushButton(QStringLiteral("Done"), content);
     m_cropDone->setFocusPolicy(Qt::NoFocus);
     m_cropDone->setShortcut(QKeySequence(Qt::Key_Return));
@@ -315,7 +311,7 @@ EditorToolbar::EditorToolbar(
 
     row->addStretch(1);
 
-    // 8. Undo and redo. Ctrl stands for the Command key of the original shortcuts.
+    // Undo and redo at the trailing end, where the stretch pushes them.
     m_undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo (Ctrl+Z)"), content);
     connect(m_undo, &QToolButton::clicked, controller, &EditorWindowController::undo);
     row->addWidget(m_undo);
@@ -323,7 +319,6 @@ EditorToolbar::EditorToolbar(
     connect(m_redo, &QToolButton::clicked, controller, &EditorWindowController::redo);
     row->addWidget(m_redo);
 
-    // 9. Rotate, flip and resize.
     m_transform = menuButton(QStringLiteral("rotate.right"), QStringLiteral("Rotate, flip & resize"), content);
     QMenu* transforms = m_transform->menu();
     auto addTransform = [&](const QString& text, std::function<void()> command) {
@@ -335,11 +330,10 @@ EditorToolbar::EditorToolbar(
     addTransform(QStringLiteral("Flip Vertical"), [this] { m_doc->transform(0, false, true); });
     transforms->addSeparator();
     addTransform(QStringLiteral("Resize to 50%"), [this] { m_doc->resize(m_doc->base().width() / 2); });
-    addTransform(QStringLiteral("Resize to 1x (non-Retina)"),
+    addTransform(QStringLiteral("Resize to 1x (non-HiDPI)"),
         [this] { m_doc->resize(static_cast<int>(std::trunc(m_doc->base().width() / m_doc->scale()))); });
     row->addWidget(m_transform);
 
-    // 10. The background panel.
     m_backgroundToggle = symbolButton(QStringLiteral("photo.artframe"), QStringLiteral("Background tool"), content);
     m_backgroundToggle->setCheckable(true);
     connect(m_backgroundToggle, &QToolButton::toggled, this, [this](bool shown) {

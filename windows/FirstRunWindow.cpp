@@ -3,6 +3,7 @@
 
 #include "FocusService.h"
 #include "HotKeys.h"
+#include "LabelStyle.h"
 #include "Service.h"
 #include "Settings.h"
 #include "SettingsWindow.h"
@@ -53,16 +54,6 @@ QPixmap applicationIcon(qreal devicePixelRatio)
     return pixmap;
 }
 
-QLabel* secondary(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
-    return label;
-}
-
 } // namespace
 
 void FirstRunWindow::showWindow()
@@ -96,12 +87,10 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     column->setContentsMargins(40, 28, 40, 24);
     column->setSpacing(10);
 
-    // 1. The icon.
     auto* icon = new QLabel;
     icon->setPixmap(applicationIcon(devicePixelRatioF()));
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
-    // 2. Greeting.
     auto* welcome = new QLabel(QStringLiteral("Welcome to Vantrel"));
     QFont titleFont = welcome->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
@@ -109,12 +98,12 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     welcome->setFont(titleFont);
     column->addWidget(welcome, 0, Qt::AlignHCenter);
     auto* tagline
-        = secondary(QStringLiteral("Screenshots, recordings, annotations and OCR — right from your system tray."));
+        = secondaryLabel(QStringLiteral("Screenshots, recordings, annotations and OCR — right from your system tray."));
     tagline->setAlignment(Qt::AlignHCenter);
     column->addWidget(tagline);
     column->addSpacing(8);
 
-    // 3. The main shortcuts as they are now.
+    // The main shortcuts as they are now, so a changed shortcut never shows its old keys.
     auto* heading = new QLabel(QStringLiteral("Default shortcuts"));
     QFont headingFont = heading->font();
     headingFont.setBold(true);
@@ -141,7 +130,6 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     });
     column->addSpacing(8);
 
-    // 4. The permission row.
     auto* permission = new QHBoxLayout;
     permission->setSpacing(10);
     m_permissionSymbol = new QLabel;
@@ -150,7 +138,7 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     texts->addWidget(new QLabel(QStringLiteral("Screen Recording permission")));
-    m_permissionDetail = secondary(QString());
+    m_permissionDetail = secondaryLabel(QString());
     texts->addWidget(m_permissionDetail);
     permission->addLayout(texts, 1);
     m_grant = new QPushButton(QStringLiteral("Grant…"));
@@ -160,7 +148,7 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     column->addLayout(permission);
     column->addStretch(1);
 
-    // 5. The buttons; Return is "Get Started".
+    // Return is "Get Started": the common answer to a welcome.
     auto* buttons = new QHBoxLayout;
     m_openSettings = new QPushButton(QStringLiteral("Open Settings"));
     m_openSettings->setAutoDefault(false);
