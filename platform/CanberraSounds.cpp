@@ -115,32 +115,33 @@ CanberraSounds::~CanberraSounds()
 
 void CanberraSounds::playCapture()
 {
-    // Connecting to the sound server can take a moment; never on the capture path.
-    State* state = m_state;
-    QThreadPool::globalInstance()->start([state] {
-        std::lock_guard lock(state->mutex);
-        ca_context* c = state->ensureContext();
-        if (!c)
-            return;
-        if (ca_context_play(
-                c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken", nullptr)
-            != CA_SUCCESS) {
-            const QByteArray path = state->shutterPath.toLocal8Bit();
-            ca_context_play(c, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
-        }
-    });
+    play(Sound::shutter);
 }
 
 void CanberraSounds::playTick()
 {
+    play(Sound::tick);
+}
+
+void CanberraSounds::play(Sound sound)
+{
+    // Connecting to the sound server can take a moment; never on the capture path.
     State* state = m_state;
-    QThreadPool::globalInstance()->start([state] {
+    QThreadPool::globalInstance()->start([state, sound] {
         std::lock_guard lock(state->mutex);
         ca_context* c = state->ensureContext();
         if (!c)
             return;
-        const QByteArray path = state->tickPath.toLocal8Bit();
-        ca_context_play(c, 1, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+        // The theme's shutter wins where the desktop has one; the tick is always our own, on its
+        // own channel id so that a fast countdown never cuts the shutter short.
+        const bool shutter = sound == Sound::shutter;
+        if (shutter
+            && ca_context_play(
+                   c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken", nullptr)
+                == CA_SUCCESS)
+            return;
+        const QByteArray path = (shutter ? state->shutterPath : state->tickPath).toLocal8Bit();
+        ca_context_play(c, shutter ? 0 : 1, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
     });
 }
 

@@ -24,6 +24,13 @@ public:
     void playTick() override;
 
 private:
+    enum class Sound {
+        shutter,
+        tick
+    };
+    // Both sounds take this one road to the sound server.
+    void play(Sound sound);
+
     struct State;
     State* m_state;
 };
