@@ -168,20 +168,6 @@ void AppDelegate::openFiles(const QList<QUrl>& files)
     }
 }
 
-QString AppDelegate::menuShortcutText(const KeyCombo& combo)
-{
-    QString text;
-    if (combo.modifiers & KeyCombo::control)
-        text += QStringLiteral("Ctrl+");
-    if (combo.modifiers & KeyCombo::option)
-        text += QStringLiteral("Alt+");
-    if (combo.modifiers & KeyCombo::shift)
-        text += QStringLiteral("Shift+");
-    if (combo.modifiers & KeyCombo::command)
-        text += QStringLiteral("Super+");
-    return text + keyName(combo.keyCode);
-}
-
 void AppDelegate::rebuildMenu()
 {
     m_menu->clear();
@@ -191,7 +177,7 @@ void AppDelegate::rebuildMenu()
     auto addCapture = [&](HotKeyAction action, const char* symbol) {
         QString text = title(action);
         if (const auto entry = hotKeys.find(rawValue(action)); entry != hotKeys.end())
-            text += QLatin1Char('\t') + menuShortcutText(entry->second);
+            text += QLatin1Char('\t') + shortcutText(entry->second);
         QAction* item = m_menu->addAction(symbolIcon(QString::fromLatin1(symbol)), text);
         item->setData(rawValue(action));
         connect(item, &QAction::triggered, this, [this, item] { menuAction(item->data()); });

@@ -62,8 +62,6 @@ public:
 
     // " %d:%02d" of the whole seconds; minutes are not wrapped into hours.
     static QString recordingTitle(double elapsedSeconds);
-    // A shortcut as Linux menus print it, e.g. "Shift+Super+S".
-    static QString menuShortcutText(const KeyCombo& combo);
 
 private:
     void createTrayIcon();

@@ -130,7 +130,9 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     });
     column->addSpacing(8);
 
-    auto* permission = new QHBoxLayout;
+    m_permissionRow = new QWidget;
+    auto* permission = new QHBoxLayout(m_permissionRow);
+    permission->setContentsMargins(0, 0, 0, 0);
     permission->setSpacing(10);
     m_permissionSymbol = new QLabel;
     m_permissionSymbol->setFixedSize(symbolSize, symbolSize);
@@ -145,7 +147,9 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     m_grant->setAutoDefault(false);
     connect(m_grant, &QPushButton::clicked, this, &FirstRunWindow::grant);
     permission->addWidget(m_grant, 0, Qt::AlignTop);
-    column->addLayout(permission);
+    column->addWidget(m_permissionRow);
+    CaptureAccess* access = Service<CaptureAccess>::find();
+    m_permissionRow->setVisible(access && access->canRefuse());
     column->addStretch(1);
 
     // Return is "Get Started": the common answer to a welcome.
@@ -187,7 +191,7 @@ void FirstRunWindow::refreshShortcuts()
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     for (const auto& [action, label] : m_shortcutLabels) {
         const auto entry = hotKeys.find(rawValue(action));
-        label->setText(entry != hotKeys.end() ? comboLabel(entry->second) : QStringLiteral("—"));
+        label->setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("—"));
     }
 }
 
@@ -222,7 +226,8 @@ void FirstRunWindow::grant()
 void FirstRunWindow::showEvent(QShowEvent* event)
 {
     updatePermission();
-    m_timer.start();
+    if (!m_permissionRow->isHidden())
+        m_timer.start();
     QDialog::showEvent(event);
 }
 

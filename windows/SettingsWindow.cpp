@@ -21,10 +21,13 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -147,10 +150,34 @@ SettingsWindow::SettingsWindow(Settings& settings, QWidget* parent)
     m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), QStringLiteral("Quick Access"));
     m_tabs->addTab(shortcutsPane(), tabIcon("command"), QStringLiteral("Shortcuts"));
 
+    fitPanesToContent();
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void SettingsWindow::fitPanesToContent()
+{
+    // Every tab shows all of its controls without scrolling: the panes share the height of the
+    // tallest content (at least paneHeight points, so tabs do not jump in size), and scroll
+    // only when the screen is too small for that.
+    int needed = paneHeight;
+    std::vector<QScrollArea*> panes;
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (auto* pane = qobject_cast<QScrollArea*>(m_tabs->widget(i))) {
+            panes.push_back(pane);
+            needed = std::max(needed, pane->widget()->sizeHint().height());
+        }
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Room for the tab bar and the window manager's title bar.
+        const int room = screen->availableGeometry().height() - 120;
+        needed = std::max(std::min(needed, room), std::min(paneHeight, room));
+    }
+    for (QScrollArea* pane : panes)
+        pane->setFixedHeight(needed);
 }
 
 SettingsWindow::~SettingsWindow()
@@ -189,6 +216,18 @@ void SettingsWindow::hideEvent(QHideEvent* event)
     // A recorder left waiting would keep every global shortcut released.
     stopRecordingShortcuts();
     QWidget::hideEvent(event);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc and Ctrl+W close it like any settings window. A shortcut recorder that is listening
+    // takes its keys before they get here, so Esc there only cancels the recording.
+    if ((event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsWindow::stopRecordingShortcuts()
@@ -374,7 +413,7 @@ QWidget* SettingsWindow::recordingPane()
     video->addRow(
         f.toggle(QStringLiteral("Show keystrokes"), &Settings::recordKeystrokes, &Settings::setRecordKeystrokes));
 
-    QFormLayout* audio = pane.section(QStringLiteral("Audio & camera"));
+    QFormLayout* audio = pane.section(QStringLiteral("Audio && camera"));
     audio->addRow(
         f.toggle(QStringLiteral("Record microphone"), &Settings::recordMicrophone, &Settings::setRecordMicrophone));
     audio->addRow(f.toggle(
@@ -476,9 +515,8 @@ QWidget* SettingsWindow::shortcutsPane()
     });
 
     pane.column()->addWidget(secondaryLabel(QStringLiteral(
-        "Click a shortcut, then press the new keys. Esc cancels, ⌫ clears. ⌘ is the Super (Windows) key and ⌥ is "
-        "Alt. To use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard "
-        "settings.")));
+        "Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "
+        "use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard settings.")));
     auto* restore = new QPushButton(QStringLiteral("Restore Defaults"));
     connect(restore, &QPushButton::clicked, this, [this] {
         // Stores the whole default table, which registers every shortcut again; a recorder

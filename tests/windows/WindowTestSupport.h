@@ -30,6 +30,7 @@ public:
         ++requests;
         return granted;
     }
+    bool canRefuse() const override { return true; }
     bool granted = true;
     int requests = 0;
 };
