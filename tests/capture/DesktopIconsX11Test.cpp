@@ -7,10 +7,14 @@
 #include "x11/X11Connection.h"
 #include "x11/X11Reply.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -27,7 +31,7 @@ class PlainDesktop : public DesktopAppearance
 {
 public:
     std::optional<QImage> wallpaper(const QScreen*) override { return std::nullopt; }
-    std::optional<QColor> backgroundColor() override { return colour; }
+    std::optional<QColor> backgroundColor(const QScreen*) override { return colour; }
     bool reduceMotion() override { return false; }
     std::optional<QColor> colour;
 };
@@ -157,4 +161,72 @@ TEST(DesktopWallpaper, TheRootPixmapIsShownOnTheCover)
     xcb_delete_property(c, root, x11::atom("_XROOTPMAP_ID"));
     xcb_free_gc(c, gc);
     xcb_flush(c);
+}
+
+TEST(DesktopColour, APlainRootColourIsTheCoversColour)
+{
+    // What `xsetroot -solid` leaves: a root window background and no pixmap property.
+    QProcess xsetroot;
+    xsetroot.start(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")});
+    ASSERT_TRUE(xsetroot.waitForFinished(5000));
+    ASSERT_EQ(xsetroot.exitCode(), 0);
+
+    X11DesktopAppearance appearance;
+    EXPECT_FALSE(appearance.wallpaper(QGuiApplication::primaryScreen()).has_value());
+    EXPECT_EQ(appearance.backgroundColor(QGuiApplication::primaryScreen()), QColor(0x20, 0x80, 0x40));
+
+    ScopedService<DesktopAppearance> slot(&appearance);
+    DesktopCover cover(QGuiApplication::primaryScreen());
+    EXPECT_FALSE(cover.showsWallpaper());
+    EXPECT_EQ(cover.grab().toImage().pixel(50, 50), qRgb(0x20, 0x80, 0x40)) << "not the theme's grey";
+}
+
+TEST(DesktopColour, PlasmaThenXfceSettingsNameThePictureAndColour)
+{
+    QTemporaryDir home;
+    const QString kde = home.filePath(QStringLiteral("plasma-org.kde.plasma.desktop-appletsrc"));
+    const QString xfce = home.filePath(QStringLiteral("xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml"));
+    auto write = [](const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+
+    EXPECT_FALSE(X11DesktopAppearance::configuredBackground(home.path()).picture.has_value());
+    EXPECT_FALSE(X11DesktopAppearance::configuredBackground(home.path()).colour.has_value());
+
+    write(xfce, R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-desktop" version="1.0">
+  <property name="backdrop" type="empty">
+    <property name="screen0" type="empty">
+      <property name="monitorVirtual-1" type="empty">
+        <property name="workspace0" type="empty">
+          <property name="color-style" type="int" value="0"/>
+          <property name="rgba1" type="array">
+            <value type="double" value="0.125"/>
+            <value type="double" value="0.5"/>
+            <value type="double" value="0.25"/>
+            <value type="double" value="1"/>
+          </property>
+          <property name="last-image" type="string" value="/usr/share/backgrounds/xfce/blue.png"/>
+        </property>
+      </property>
+    </property>
+  </property>
+</channel>
+)");
+    DesktopAppearanceConfig config = X11DesktopAppearance::configuredBackground(home.path());
+    EXPECT_EQ(config.picture, QStringLiteral("/usr/share/backgrounds/xfce/blue.png"));
+    ASSERT_TRUE(config.colour.has_value());
+    EXPECT_EQ(config.colour->rgb(), qRgb(32, 128, 64));
+
+    // Plasma's desktop, where both are configured, wins; its image is a file URL.
+    write(kde,
+        "[Containments][1]\nplugin=org.kde.desktopcontainer\n\n"
+        "[Containments][1][Wallpaper][org.kde.color][General]\nColor=10,20,30\n\n"
+        "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///home/u/Pictures/sea.jpg\n");
+    config = X11DesktopAppearance::configuredBackground(home.path());
+    EXPECT_EQ(config.picture, QStringLiteral("/home/u/Pictures/sea.jpg"));
+    EXPECT_EQ(config.colour, QColor(10, 20, 30));
 }

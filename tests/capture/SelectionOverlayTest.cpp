@@ -178,7 +178,7 @@ class StillDesktop : public DesktopAppearance
 {
 public:
     std::optional<QImage> wallpaper(const QScreen*) override { return std::nullopt; }
-    std::optional<QColor> backgroundColor() override { return std::nullopt; }
+    std::optional<QColor> backgroundColor(const QScreen*) override { return std::nullopt; }
     bool reduceMotion() override { return reduce; }
     bool reduce = false;
 };
