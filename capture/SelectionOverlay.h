@@ -51,8 +51,8 @@ public:
 
 private:
     static bool& beginning();
-    SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows,
-        Completion completion);
+    SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::map<quint32, Capture> backdrops,
+        std::vector<WindowInfo> windows, Completion completion);
     void show(bool windowMode);
     void finish(std::optional<SelectionResult> result);
     void grabKeyboard(int attempt);
@@ -61,6 +61,7 @@ private:
 
     OverlayPurpose m_purpose;
     std::map<quint32, Capture> m_frozen;
+    std::map<quint32, Capture> m_backdrops;
     std::vector<WindowInfo> m_windows;
     Completion m_completion;
     std::vector<OverlayView*> m_views;
