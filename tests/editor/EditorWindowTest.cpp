@@ -299,6 +299,47 @@ TEST_F(Editor, ShortcutsOfOtherWindowsAndPlainKeysPassThrough)
 
 // --- toolbar -------------------------------------------------------------------------------
 
+TEST_F(Editor, TheDefaultWindowShowsEveryToolbarControlWhicheverToolIsChosen)
+{
+    open(); // a small image: the window's default 760-point width
+    ASSERT_LE(editor->window()->width(), 760);
+    EditorToolbar* bar = editor->toolbar();
+    // Every control lies wholly inside the bar and inside the window, overlapping no other.
+    auto checkAllShown = [&](const std::string& when) {
+        QCoreApplication::processEvents();
+        std::vector<QWidget*> controls {bar->colorWell(), bar->strokeWidthButton(), bar->undoButton(),
+            bar->redoButton(), bar->transformButton(), bar->backgroundToggle()};
+        for (const auto& [tool, button] : bar->toolButtons())
+            controls.push_back(button);
+        for (QAbstractButton* swatch : bar->swatches())
+            controls.push_back(swatch);
+        for (QWidget* optional : std::initializer_list<QWidget*> {bar->arrowStylePicker(), bar->textStylePicker(),
+                 bar->fontSizeButton(), bar->cropDoneButton(), bar->cropResetButton()}) {
+            if (shown(optional))
+                controls.push_back(optional);
+        }
+        std::vector<QRect> placed;
+        for (QWidget* control : controls) {
+            ASSERT_TRUE(shown(control)) << when;
+            const QRect inWindow(control->mapTo(editor->window(), QPoint(0, 0)), control->size());
+            EXPECT_TRUE(editor->window()->rect().contains(inWindow))
+                << when << ": " << control->toolTip().toStdString();
+            EXPECT_TRUE(QRect(bar->mapTo(editor->window(), QPoint(0, 0)), bar->size()).contains(inWindow))
+                << when << ": " << control->toolTip().toStdString();
+            for (const QRect& other : placed)
+                EXPECT_FALSE(other.intersects(inWindow)) << when << ": " << control->toolTip().toStdString();
+            placed.push_back(inWindow);
+        }
+    };
+    for (Tool tool : {Tool::arrow, Tool::text, Tool::crop, Tool::select}) {
+        doc().setTool(tool);
+        checkAllShown(rawValue(tool).toStdString());
+    }
+    // The canvas starts below the bar, however many rows the bar takes.
+    EXPECT_GE(canvas()->mapTo(editor->window(), QPoint(0, 0)).y(),
+        bar->mapTo(editor->window(), QPoint(0, bar->height())).y());
+}
+
 TEST_F(Editor, StylePickersAppearWithTheirToolOrSelection)
 {
     open();
