@@ -39,7 +39,6 @@ namespace vantrel {
 namespace {
 
 constexpr int menuDispatchDelayMs = 200;
-constexpr int firstRunDelayMs = 500;
 
 QIcon idleIcon()
 {

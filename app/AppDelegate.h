@@ -23,6 +23,8 @@ class AppDelegate : public QObject
     Q_OBJECT
 public:
     using Perform = std::function<void(HotKeyAction)>;
+    // The welcome window waits this long after start-up, so the tray icon settles first.
+    static constexpr int firstRunDelayMs = 500;
 
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;

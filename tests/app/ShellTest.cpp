@@ -21,6 +21,7 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -195,8 +196,10 @@ TEST_F(ShellTest, UnknownMenuDataDoNothing)
     delegate.menuAction(QVariant(QStringLiteral("captureEverything")));
     delegate.menuAction(QVariant(42));
     delegate.menuAction(QVariant());
-    QTest::qWait(300);
-    EXPECT_TRUE(performed.empty());
+    // A known action sent after them runs after anything they could have scheduled.
+    delegate.menuAction(QVariant(QStringLiteral("captureArea")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !performed.empty(); }, 3000));
+    EXPECT_EQ(performed, std::vector<HotKeyAction> {HotKeyAction::captureArea});
 }
 
 TEST_F(ShellTest, RecordingTitleCountsWholeMinutesAndSeconds)
@@ -237,7 +240,11 @@ TEST_F(ShellTest, FirstStartMarksOnboardingBeforeTheWindowAndOnlyOnce)
     // A second start never offers it again, even while the first one is still open.
     AppDelegate second;
     second.start(CommandLine {});
-    QTest::qWait(700);
+    // Timers of equal delay fire in the order they were set: once this one has, a welcome the
+    // second start scheduled would be up too.
+    bool waited = false;
+    QTimer::singleShot(AppDelegate::firstRunDelayMs, [&] { waited = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return waited; }, 3000));
     EXPECT_EQ(FirstRunWindow::current(), welcome);
     int shown = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())

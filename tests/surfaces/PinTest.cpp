@@ -120,8 +120,7 @@ TEST_F(Pins, ZoomingOutAndBackInReturnsToTheSameSize)
     const std::vector<Step> steps = {
         {"wheel", [&](int d) { wheel(pin, QPoint(), QPoint(0, 120 * d)); }, 7},
         {"touchpad", [&](int d) { wheel(pin, QPoint(0, 35 * d), QPoint(0, 120 * d)); }, 9},
-        {"keys", [&](int d) { QTest::keyClick(pin, d > 0 ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier); },
-            5},
+        {"keys", [&](int d) { QTest::keyClick(pin, d > 0 ? Qt::Key_Equal : Qt::Key_Minus, Qt::ControlModifier); }, 5},
     };
     for (const Step& step : steps) {
         for (int direction : {-1, 1}) {
@@ -165,7 +164,7 @@ TEST_F(Pins, KeysMoveCloseAndResetThePin)
         QPointer<PinWindow> alive(other);
         QTest::keyClick(other, key);
         EXPECT_FALSE(PinWindow::pins().contains(other)) << key;
-        QTest::qWait(1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(alive.isNull()) << key;
     }
     QTest::keyClick(pin, Qt::Key_W, Qt::ControlModifier);
@@ -291,7 +290,7 @@ TEST_F(Pins, ClosePinsClosesEveryPinAndDoesNothingWithoutPins)
     PinWindow::closePins();
     EXPECT_EQ(PinWindow::pinCount(), 0);
     EXPECT_FALSE(PinWindow::anyLocked());
-    QTest::qWait(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull());
     EXPECT_TRUE(second.isNull());
 }
