@@ -21,8 +21,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr int completionDelayMs = 120;
-
 // The process-wide slot: a new overlay replaces the old one.
 std::unique_ptr<SelectionOverlay>& activeSlot()
 {

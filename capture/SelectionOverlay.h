@@ -24,6 +24,9 @@ class SelectionOverlay : public QObject, public OverlayHost
     Q_OBJECT
 public:
     using Completion = std::function<void(std::optional<SelectionResult>)>;
+    // How long after leaving the screen the completion runs, so that the capture never shows
+    // the overlay's last frame.
+    static constexpr int completionDelayMs = 120;
 
     // Freezes the screens and fetches the window list as the purpose asks, then shows the
     // overlay. The completion runs once, 0.12 s after the overlay has left the screen, with the

@@ -4,6 +4,7 @@
 #include "DesktopAppearance.h"
 #include "DesktopFakes.h"
 #include "DesktopIconHider.h"
+#include "X11TestSupport.h"
 #include "x11/X11Connection.h"
 #include "x11/X11Reply.h"
 
@@ -24,6 +25,7 @@
 #include <cstring>
 
 using namespace vantrel;
+using vantrel::test::windowsTitled;
 
 namespace {
 
@@ -50,7 +52,7 @@ private:
     QColor m_colour;
 };
 
-QRgb screenPixel(QPoint at)
+QRgb rootPixel(QPoint at)
 {
     xcb_connection_t* c = x11::connection();
     const auto reply = x11::reply(xcb_get_image_reply, c,
@@ -72,7 +74,8 @@ protected:
     {
         settings.setHideDesktopIcons(false);
         hider.apply();
-        QTest::qWait(100);
+        EXPECT_TRUE(
+            QTest::qWaitFor([] { return windowsTitled(QStringLiteral("Vantrel Desktop Cover")).isEmpty(); }, 3000));
     }
 };
 
@@ -86,13 +89,13 @@ TEST_F(DesktopIcons, TogglingLeavesAtMostOneCoverPerScreen)
         hider.apply();
     }
     EXPECT_EQ(hider.windows().size(), size_t(QGuiApplication::screens().size()));
-    QTest::qWait(300);
-    QProcess p;
-    p.start(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Vantrel Desktop Cover$")});
-    ASSERT_TRUE(p.waitForFinished(5000));
-    EXPECT_EQ(p.readAllStandardOutput().trimmed().split('\n').size(), QGuiApplication::screens().size());
+    // Once one cover per screen is mapped, and never more.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return windowsTitled(QStringLiteral("Vantrel Desktop Cover")).size() >= QGuiApplication::screens().size();
+        },
+        3000));
+    EXPECT_EQ(windowsTitled(QStringLiteral("Vantrel Desktop Cover")).size(), QGuiApplication::screens().size());
 
     settings.setHideDesktopIcons(false);
     hider.apply();
@@ -112,20 +115,20 @@ TEST_F(DesktopIcons, CoversSitAboveTheDesktopAndBelowEveryWindow)
     window.setGeometry(300, 300, 200, 150);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(300);
     const QPoint inWindow = window.mapToGlobal(QPoint(100, 75));
     const QPoint onDesktop(1500, 900);
-    ASSERT_EQ(screenPixel(onDesktop), qRgb(0, 255, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(inWindow) == qRgb(255, 0, 0); }, 3000));
 
     desktop.colour = QColor(40, 60, 200);
     settings.setHideDesktopIcons(true);
     hider.apply();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return screenPixel(onDesktop) == qRgb(40, 60, 200); }, 3000));
-    EXPECT_EQ(screenPixel(inWindow), qRgb(255, 0, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(40, 60, 200); }, 3000));
+    EXPECT_EQ(rootPixel(inWindow), qRgb(255, 0, 0));
 
     settings.setHideDesktopIcons(false);
     hider.apply();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screenPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
 }
 
 TEST(DesktopWallpaper, TheRootPixmapIsShownOnTheCover)
