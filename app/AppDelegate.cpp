@@ -4,6 +4,7 @@
 #include "CaptureCoordinator.h"
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
+#include "ChromeWindow.h"
 #include "DesktopIconHider.h"
 #include "EditorWindowController.h"
 #include "FirstRunWindow.h"
@@ -85,6 +86,13 @@ AppDelegate::~AppDelegate()
 void AppDelegate::start(const CommandLine& commandLine)
 {
     // The tray icon comes first so that the user sees Vantrel is running before anything slow.
+    // Without a compositor a fading tooltip or menu is blended by hand against a picture of the
+    // screen taken as it opens; plain ones are always right.
+    if (!desktopIsCompositing()) {
+        for (Qt::UIEffect effect :
+            {Qt::UI_FadeTooltip, Qt::UI_AnimateTooltip, Qt::UI_FadeMenu, Qt::UI_AnimateMenu, Qt::UI_AnimateCombo})
+            QApplication::setEffectEnabled(effect, false);
+    }
     createTrayIcon();
     showIdleStatus();
     m_trayIcon->show();

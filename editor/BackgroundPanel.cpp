@@ -76,7 +76,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        paintSwatch(painter, rect(), m_preset.colors, isOutlined(), palette());
+        paintSwatch(painter, rect(), diagonalFill(m_preset.colors), isOutlined(), palette());
     }
 
 private:

@@ -218,7 +218,13 @@ public:
     void setGeometry(const QRect& rect) override
     {
         QLayout::setGeometry(rect);
-        arrange(rect, true);
+        // The window's layout keeps an earlier answer for this width (taken before the controls
+        // had their final sizes, or before one was shown): when the rows now need another
+        // height, tell it to ask again.
+        if (arrange(rect, true) != rect.height()) {
+            if (QWidget* bar = parentWidget())
+                bar->updateGeometry();
+        }
     }
 
 private:
@@ -299,7 +305,8 @@ EditorToolbar::EditorToolbar(
     setFocusPolicy(Qt::NoFocus);
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The window gives the bar the height its rows need at its width (height for width).
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
 

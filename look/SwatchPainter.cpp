@@ -8,8 +8,21 @@
 
 namespace vantrel {
 
-void paintSwatch(
-    QPainter& painter, const QRectF& bounds, const QList<QColor>& colors, bool marked, const QPalette& palette)
+SwatchFill diagonalFill(const QList<QColor>& colors)
+{
+    return [colors](QPainter& painter, const QRectF& square) {
+        if (colors.size() == 1) {
+            painter.fillRect(square, colors.first());
+        } else if (colors.size() > 1) {
+            QLinearGradient gradient(square.topLeft(), square.bottomRight());
+            for (int i = 0; i < colors.size(); ++i)
+                gradient.setColorAt(double(i) / (colors.size() - 1), colors[i]);
+            painter.fillRect(square, gradient);
+        }
+    };
+}
+
+void paintSwatch(QPainter& painter, const QRectF& bounds, const SwatchFill& fill, bool marked, const QPalette& palette)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -17,14 +30,10 @@ void paintSwatch(
     const QRectF square = bounds.adjusted(1.5, 1.5, -1.5, -1.5);
     QPainterPath rounded;
     rounded.addRoundedRect(square, 8, 8);
-    if (colors.size() == 1) {
-        painter.fillPath(rounded, colors.first());
-    } else if (colors.size() > 1) {
-        QLinearGradient gradient(square.topLeft(), square.bottomRight());
-        for (int i = 0; i < colors.size(); ++i)
-            gradient.setColorAt(double(i) / (colors.size() - 1), colors[i]);
-        painter.fillPath(rounded, gradient);
-    }
+    painter.save();
+    painter.setClipPath(rounded, Qt::IntersectClip);
+    fill(painter, square);
+    painter.restore();
     QColor faint = palette.color(QPalette::WindowText);
     faint.setAlphaF(0.15);
     painter.setPen(QPen(marked ? palette.color(QPalette::Highlight) : faint, marked ? 3 : 1));

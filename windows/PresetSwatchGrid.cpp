@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PresetSwatchGrid.h"
 
+#include "BackgroundRenderer.h"
 #include "BackgroundSettings.h"
 #include "Settings.h"
 #include "SwatchPainter.h"
@@ -12,8 +13,8 @@ namespace vantrel {
 
 namespace {
 
-// One preset, drawn as the editor's background panel draws it; a ring in the accent colour marks
-// the chosen one.
+// One preset as window captures will show it, in the swatch shape the editor uses too; a ring in
+// the accent colour marks the chosen one.
 class PresetSwatch : public QAbstractButton
 {
 public:
@@ -33,7 +34,13 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        paintSwatch(painter, rect(), m_preset.colors, isChecked(), palette());
+        // The gradient laid out y-up, as the background behind window captures draws it.
+        const auto asCapturesGetIt = [this](QPainter& p, const QRectF& square) {
+            p.translate(0, square.top() + square.bottom());
+            p.scale(1, -1);
+            drawGradient(p, square, m_preset.colors, m_preset.angle);
+        };
+        paintSwatch(painter, rect(), asCapturesGetIt, isChecked(), palette());
         if (hasFocus()) {
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));

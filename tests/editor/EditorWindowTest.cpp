@@ -306,7 +306,9 @@ TEST_F(Editor, TheDefaultWindowShowsEveryToolbarControlWhicheverToolIsChosen)
     EditorToolbar* bar = editor->toolbar();
     // Every control lies wholly inside the bar and inside the window, overlapping no other.
     auto checkAllShown = [&](const std::string& when) {
-        QCoreApplication::processEvents();
+        // A change of rows asks the window to lay itself out again: let every such request land.
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         std::vector<QWidget*> controls {bar->colorWell(), bar->strokeWidthButton(), bar->undoButton(),
             bar->redoButton(), bar->transformButton(), bar->backgroundToggle()};
         for (const auto& [tool, button] : bar->toolButtons())

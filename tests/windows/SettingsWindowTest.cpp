@@ -309,13 +309,13 @@ TEST_F(SettingsWindowTest, TheWaterDropNeedsAFrozenScreenAndKeepsItsValueWithout
     toggle("Freeze screen while selecting")->click();
     ASSERT_FALSE(settings.freezeScreen());
     EXPECT_FALSE(drop->isEnabled());
-    QTest::mouseClick(drop, Qt::LeftButton);
+    test::clickCheckBox(drop);
     EXPECT_TRUE(settings.dropAnimation());
     EXPECT_TRUE(drop->isChecked());
 
     settings.setFreezeScreen(true);
     EXPECT_TRUE(drop->isEnabled());
-    QTest::mouseClick(drop, Qt::LeftButton);
+    test::clickCheckBox(drop);
     EXPECT_FALSE(settings.dropAnimation());
 }
 
