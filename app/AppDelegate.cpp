@@ -14,6 +14,7 @@
 #include "ImageFiles.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
+#include "PrivateFiles.h"
 #include "QuickAccessManager.h"
 #include "ScreenRecorder.h"
 #include "Service.h"
@@ -30,6 +31,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -75,6 +77,9 @@ AppDelegate::AppDelegate(QObject* parent)
     , m_perform([](HotKeyAction action) { CaptureCoordinator::shared().perform(action); })
 {
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::rebuildMenu);
+    // Connected before any other part of Vantrel listens, so the orderly end runs first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::shutDown);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { commitData(); });
 }
 
 AppDelegate::~AppDelegate()
@@ -226,7 +231,7 @@ void AppDelegate::rebuildMenu()
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* quit = m_menu->addAction(QStringLiteral("Quit Vantrel"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &AppDelegate::quit, Qt::QueuedConnection);
 }
 
 void AppDelegate::menuAction(const QVariant& data)
@@ -277,6 +282,28 @@ void AppDelegate::openSettings()
 void AppDelegate::stopRecording()
 {
     ScreenRecorder::shared().stop();
+}
+
+void AppDelegate::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppDelegate::commitData()
+{
+    EditorWindowController::commitOpenEditors();
+    CaptureHistory::shared().waitForPendingWrites();
+}
+
+void AppDelegate::shutDown()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    // Edits first: committing writes the edited pictures into the history.
+    commitData();
+    files::removeTemporaryDirectories();
+    DesktopIconHider::shared().removeCovers();
 }
 
 QString AppDelegate::recordingTitle(double elapsedSeconds)

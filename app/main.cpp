@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
+#include "QuitSignals.h"
 #include "SelfTest.h"
 #include "Service.h"
 #include "SingleInstance.h"
@@ -71,6 +72,12 @@ int main(int argc, char** argv)
         delegate.handleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
+    // A kill, Ctrl+C or a closed terminal quits the way the menu does.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &delegate, [&delegate](int signalNumber) {
+        systemLog(QStringLiteral("Vantrel: quitting on signal %1").arg(signalNumber));
+        delegate.quit();
+    });
     delegate.start(commandLine);
     return app.exec();
 }

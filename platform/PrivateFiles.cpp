@@ -63,12 +63,33 @@ bool makePrivateDirectory(const QString& path)
     return ::chmod(native.constData(), info.st_mode & 0700) == 0;
 }
 
+namespace {
+
+// Main thread only, like the callers that share and drag captures.
+QStringList& temporaryDirectories()
+{
+    static QStringList folders;
+    return folders;
+}
+
+} // namespace
+
 std::optional<QString> makePrivateTemporaryDirectory()
 {
     QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vantrel-XXXXXX"));
     if (!::mkdtemp(pattern.data()))
         return std::nullopt;
-    return QFile::decodeName(pattern);
+    const QString folder = QFile::decodeName(pattern);
+    temporaryDirectories().append(folder);
+    return folder;
+}
+
+void removeTemporaryDirectories()
+{
+    // Errors are ignored: what cannot be removed is in a private folder of the temporary area.
+    for (const QString& folder : std::as_const(temporaryDirectories()))
+        QDir(folder).removeRecursively();
+    temporaryDirectories().clear();
 }
 
 std::optional<Error> writeFile(const QString& path, const QByteArray& bytes, WriteOptions options)
