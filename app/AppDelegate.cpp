@@ -22,10 +22,12 @@
 #include "SettingsWindow.h"
 #include "SymbolIcons.h"
 #include "SystemLog.h"
+#include "Toasts.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
@@ -172,12 +174,24 @@ bool AppDelegate::handleReopen()
 
 void AppDelegate::openFiles(const QList<QUrl>& files)
 {
+    QStringList failures;
     for (const QUrl& url : files) {
-        const auto opened = loadImageFile(url.toLocalFile());
-        if (!opened)
+        const QString path = url.toLocalFile();
+        const Expected<OpenedImage> opened = loadImageFile(path);
+        if (!opened) {
+            systemLog(QStringLiteral("Vantrel: could not open %1: %2").arg(path, opened.error().description));
+            failures.append(QFileInfo(path).fileName() + QStringLiteral(": ") + opened.error().description);
             continue;
+        }
         EditorWindowController::open(CaptureItem::fromImage(opened->image, opened->scale, CaptureKind::screenshot));
     }
+    if (failures.isEmpty())
+        return;
+    // One toast at a time: name the file when there is one, count them otherwise.
+    showToast({.text = failures.size() == 1 ? QStringLiteral("Could not open ") + failures.first()
+                                            : QStringLiteral("Could not open %1 files").arg(failures.size()),
+        .symbol = QStringLiteral("exclamationmark.triangle.fill"),
+        .duration = 3.0});
 }
 
 void AppDelegate::rebuildMenu()

@@ -36,6 +36,10 @@ std::optional<QString> makePrivateTemporaryDirectory();
 // Removes every folder made by makePrivateTemporaryDirectory() in this process (when quitting).
 void removeTemporaryDirectories();
 
+// The whole of a regular file, at most `maxBytes` long. Opening never blocks: a pipe, a device
+// or a folder is refused at once, with words a toast can show ("it is a folder").
+Expected<QByteArray> readRegularFile(const QString& path, qint64 maxBytes);
+
 // Writes all of `bytes`; none on success, else what went wrong.
 std::optional<Error> writeFile(const QString& path, const QByteArray& bytes, WriteOptions options = {});
 

@@ -6,6 +6,7 @@
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "QtPrinters.h"
 #include "SaveDialog.h"
 #include "ScreenGrabber.h"
 #include "SystemLog.h"
