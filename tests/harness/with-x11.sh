@@ -125,8 +125,11 @@ XML
     *) echo "with-x11: unknown window manager $wm" >&2; exit 2 ;;
 esac
 wm_pid=$! # the leader of its own process group, with whatever it starts
-for _ in $(seq 100); do
+# Up to 20 s on a busy machine (xfwm4 first starts its settings daemon); a test that runs
+# before its window manager would test a desktop without one.
+for _ in $(seq 400); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    kill -0 "$wm_pid" 2>/dev/null || { echo "with-x11: $wm did not start:" >&2; cat "$work/wm.log" >&2; exit 2; }
     sleep 0.05
 done
 
