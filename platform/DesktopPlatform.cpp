@@ -4,12 +4,12 @@
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
 #include "FocusService.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
-#include "SavePanel.h"
+#include "SaveDialog.h"
 #include "ScreenGrabber.h"
 #include "ScreenRecording.h"
 #include "Service.h"
@@ -39,8 +39,8 @@ struct DesktopPlatform::Services
     X11ScreenRecording screenRecording {&screenGrabber};
     QtClipboard clipboard;
     DesktopWorkspace workspace;
-    QtSavePanel savePanel;
-    QtFolderPanel folderPanel;
+    QtSaveDialog saveDialog;
+    QtFolderDialog folderDialog;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -54,8 +54,8 @@ struct DesktopPlatform::Services
     ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
-    ScopedService<SavePanel> savePanelSlot {&savePanel};
-    ScopedService<FolderPanel> folderPanelSlot {&folderPanel};
+    ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
+    ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
 };
 
 DesktopPlatform::DesktopPlatform()

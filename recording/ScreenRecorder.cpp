@@ -19,6 +19,7 @@
 #include "WebcamBubble.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -261,11 +262,25 @@ void ScreenRecorder::stop(bool discard)
         tearDown();
 }
 
+void ScreenRecorder::finishBeforeQuit(int timeoutMs)
+{
+    m_quitting = true;
+    stop(false);
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    while (m_finishing > 0 && waited.elapsed() < timeoutMs)
+        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+    // A quit that is called off leaves the recorder as it was.
+    m_quitting = m_finishing > 0;
+}
+
 void ScreenRecorder::finished(
     const QString& temporaryFolder, CaptureKind kind, QSize pixelSize, const RecordingResult& result)
 {
     const QUrl movie = QUrl::fromLocalFile(result.path);
-    if (kind != CaptureKind::gif) {
+    // No time to convert while quitting: the movie is kept as it is.
+    if (kind != CaptureKind::gif || m_quitting) {
         deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
         return;
     }
@@ -301,7 +316,8 @@ void ScreenRecorder::deliver(const QUrl& file, CaptureKind kind, QSize pixelSize
         QFile::remove(file.toLocalFile());
         removeFolder(temporaryFolder);
     }
-    CaptureCoordinator::shared().runAfterCaptureActions(item);
+    if (!m_quitting)
+        CaptureCoordinator::shared().runAfterCaptureActions(item);
     --m_finishing;
     Q_EMIT ended();
 }

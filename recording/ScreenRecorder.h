@@ -51,6 +51,9 @@ public:
     void start(QScreen* screen, const QRectF& area, bool gif);
     // Ends the recording; with `discard` the movie is deleted, otherwise delivered.
     void stop(bool discard = false);
+    // Quitting: a running recording is finished and kept in the history (no thumbnail, no
+    // editor), waiting at most `timeoutMs` for the file.
+    void finishBeforeQuit(int timeoutMs = 10000);
     void stopAction() { stop(false); }
     void cancelAction() { stop(true); }
 
@@ -90,6 +93,7 @@ private:
     QPointer<RecordingFrame> m_frameWindow;
     QPointer<RecordingControls> m_controls;
     int m_finishing = 0;
+    bool m_quitting = false;
 };
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 #include "x11/X11FrameSource.h"
 
 #include "ChromeWindow.h"
+#include "x11/X11Reply.h"
 
 #include <QImage>
 #include <QPainter>
@@ -29,12 +30,6 @@ namespace vantrel::x11 {
 
 namespace {
 
-template <typename T> struct FreeDeleter
-{
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
-
 Error sourceError(const QString& what)
 {
     return Error {.domain = QStringLiteral("X11"), .code = 0, .description = what};
@@ -57,9 +52,8 @@ double secondsBetween(X11FrameSource::Clock::time_point from, X11FrameSource::Cl
 
 xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
 {
-    Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    auto interned = reply(xcb_intern_atom_reply, c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name));
+    return interned ? interned->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // Whether the server keeps pixels of `depth` as little-endian 32-bit words with red in bits
@@ -222,7 +216,7 @@ struct X11FrameSource::State
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_shm_id);
         if (!extension || !extension->present)
             return false;
-        Reply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+        auto version = reply(xcb_shm_query_version_reply, c, xcb_shm_query_version(c));
         if (!version)
             return false;
         for (int i = 0; i < options.buffers; ++i) {
@@ -238,12 +232,10 @@ struct X11FrameSource::State
             buffer->data = static_cast<uint8_t*>(address);
             buffer->size = bytes;
             buffer->segment = xcb_generate_id(c);
-            xcb_generic_error_t* error
-                = xcb_request_check(c, xcb_shm_attach_checked(c, buffer->segment, buffer->shmId, 0));
+            const ErrorReply error = check(c, xcb_shm_attach_checked(c, buffer->segment, buffer->shmId, 0));
             // Removed at once: the kernel frees it when both sides have let go, even after a crash.
             shmctl(buffer->shmId, IPC_RMID, nullptr);
             if (error) {
-                std::free(error);
                 shmdt(buffer->data);
                 return false;
             }
@@ -280,8 +272,7 @@ struct X11FrameSource::State
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_damage_id);
         if (!extension || !extension->present || !xfixes)
             return;
-        Reply<xcb_damage_query_version_reply_t> version(
-            xcb_damage_query_version_reply(c, xcb_damage_query_version(c, 1, 1), nullptr));
+        auto version = reply(xcb_damage_query_version_reply, c, xcb_damage_query_version(c, 1, 1));
         if (!version)
             return;
         damageEventBase = extension->first_event;
@@ -297,8 +288,7 @@ struct X11FrameSource::State
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xfixes_id);
         if (!extension || !extension->present)
             return;
-        Reply<xcb_xfixes_query_version_reply_t> version(
-            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
+        auto version = reply(xcb_xfixes_query_version_reply, c, xcb_xfixes_query_version(c, 4, 0));
         xfixes = version && version->major_version >= 2;
     }
 
@@ -307,8 +297,7 @@ struct X11FrameSource::State
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_input_id);
         if (!extension || !extension->present)
             return;
-        Reply<xcb_input_xi_query_version_reply_t> version(
-            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
+        auto version = reply(xcb_input_xi_query_version_reply, c, xcb_input_xi_query_version(c, 2, 2));
         if (!version || version->major_version < 2)
             return;
         struct
@@ -326,8 +315,7 @@ struct X11FrameSource::State
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_composite_id);
         if (!extension || !extension->present)
             return;
-        Reply<xcb_composite_query_version_reply_t> version(
-            xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
+        auto version = reply(xcb_composite_query_version_reply, c, xcb_composite_query_version(c, 0, 4));
         if (!version || (version->major_version == 0 && version->minor_version < 2))
             return;
         composite = true;
@@ -345,12 +333,12 @@ struct X11FrameSource::State
 
     bool hasChromeRole(xcb_window_t window)
     {
-        Reply<xcb_get_property_reply_t> reply(
-            xcb_get_property_reply(c, xcb_get_property(c, 0, window, roleAtom, XCB_ATOM_STRING, 0, 64), nullptr));
-        if (!reply || reply->format != 8)
+        auto property
+            = reply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, roleAtom, XCB_ATOM_STRING, 0, 64));
+        if (!property || property->format != 8)
             return false;
-        const QByteArray role(
-            static_cast<const char*>(xcb_get_property_value(reply.get())), xcb_get_property_value_length(reply.get()));
+        const QByteArray role(static_cast<const char*>(xcb_get_property_value(property.get())),
+            xcb_get_property_value_length(property.get()));
         return role == chromeIdentifier;
     }
 
@@ -364,7 +352,7 @@ struct X11FrameSource::State
         if (ownedByApplication(window)) {
             chrome = hasChromeRole(window);
         } else {
-            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+            auto tree = reply(xcb_query_tree_reply, c, xcb_query_tree(c, window));
             if (tree) {
                 const xcb_window_t* children = xcb_query_tree_children(tree.get());
                 for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
@@ -458,8 +446,7 @@ struct X11FrameSource::State
             return bands;
         damaged = false;
         xcb_damage_subtract(c, damageObject, XCB_NONE, damageRegion);
-        Reply<xcb_xfixes_fetch_region_reply_t> region(
-            xcb_xfixes_fetch_region_reply(c, xcb_xfixes_fetch_region(c, damageRegion), nullptr));
+        auto region = reply(xcb_xfixes_fetch_region_reply, c, xcb_xfixes_fetch_region(c, damageRegion));
         if (!region) {
             bands.push_back({0, area.height()});
             return bands;
@@ -478,8 +465,7 @@ struct X11FrameSource::State
     QRect updatePointer()
     {
         if (options.showCursor && xfixes) {
-            Reply<xcb_xfixes_get_cursor_image_reply_t> image(
-                xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr));
+            auto image = reply(xcb_xfixes_get_cursor_image_reply, c, xcb_xfixes_get_cursor_image(c));
             if (!image)
                 return {};
             pointer = QPoint(image->x, image->y);
@@ -496,9 +482,8 @@ struct X11FrameSource::State
             return QRect(pointer - cursorHotSpot - area.topLeft(), cursorImage.size()) & QRect(QPoint(), area.size());
         }
         if (options.showClicks && !highlights.empty()) {
-            Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
-            if (reply)
-                pointer = QPoint(reply->root_x, reply->root_y);
+            if (auto position = reply(xcb_query_pointer_reply, c, xcb_query_pointer(c, root)))
+                pointer = QPoint(position->root_x, position->root_y);
         }
         return {};
     }
@@ -547,27 +532,20 @@ struct X11FrameSource::State
                     buffer.segment, uint32_t(size_t(band.top) * stride)));
             }
             bool ok = true;
-            for (auto cookie : cookies) {
-                xcb_generic_error_t* error = nullptr;
-                Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &error));
-                ok = ok && reply;
-                std::free(error);
-            }
+            for (auto cookie : cookies)
+                ok = reply(xcb_shm_get_image_reply, c, cookie) && ok;
             if (!ok)
                 return sourceError(QStringLiteral("The recorded screen can no longer be read"));
             return std::nullopt;
         }
         for (const RowBand& band : bands) {
-            xcb_generic_error_t* error = nullptr;
-            Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c,
+            auto image = reply(xcb_get_image_reply, c,
                 xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(area.x()), int16_t(area.y() + band.top),
-                    uint16_t(area.width()), uint16_t(band.bottom - band.top), ~0u),
-                &error));
-            std::free(error);
+                    uint16_t(area.width()), uint16_t(band.bottom - band.top), ~0u));
             const size_t bytes = size_t(band.bottom - band.top) * stride;
-            if (!reply || size_t(xcb_get_image_data_length(reply.get())) < bytes)
+            if (!image || size_t(xcb_get_image_data_length(image.get())) < bytes)
                 return sourceError(QStringLiteral("The recorded screen can no longer be read"));
-            std::memcpy(buffer.data + size_t(band.top) * stride, xcb_get_image_data(reply.get()), bytes);
+            std::memcpy(buffer.data + size_t(band.top) * stride, xcb_get_image_data(image.get()), bytes);
         }
         return std::nullopt;
     }
@@ -576,7 +554,7 @@ struct X11FrameSource::State
     {
         windowsChanged = false;
         windows.clear();
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+        auto tree = reply(xcb_query_tree_reply, c, xcb_query_tree(c, root));
         if (!tree)
             return;
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
@@ -588,9 +566,8 @@ struct X11FrameSource::State
             geometryCookies.push_back(xcb_get_geometry(c, children[i]));
         }
         for (int i = 0; i < count; ++i) {
-            Reply<xcb_get_window_attributes_reply_t> attributes(
-                xcb_get_window_attributes_reply(c, attributeCookies[i], nullptr));
-            Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookies[i], nullptr));
+            auto attributes = reply(xcb_get_window_attributes_reply, c, attributeCookies[i]);
+            auto geometry = reply(xcb_get_geometry_reply, c, geometryCookies[i]);
             if (!attributes || !geometry || attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
                 continue;
             const int border = geometry->border_width;
@@ -660,21 +637,20 @@ struct X11FrameSource::State
             }
         };
         auto read = [&](xcb_drawable_t drawable, const QRect& rect, const QPoint& origin) -> bool {
-            Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c,
+            auto image = reply(xcb_get_image_reply, c,
                 xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(rect.x() - origin.x()),
-                    int16_t(rect.y() - origin.y()), uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
-                nullptr));
-            if (!reply || size_t(xcb_get_image_data_length(reply.get())) < size_t(rect.width()) * rect.height() * 4)
+                    int16_t(rect.y() - origin.y()), uint16_t(rect.width()), uint16_t(rect.height()), ~0u));
+            if (!image || size_t(xcb_get_image_data_length(image.get())) < size_t(rect.width()) * rect.height() * 4)
                 return false;
-            copyRows(xcb_get_image_data(reply.get()), rect.width() * 4, rect);
+            copyRows(xcb_get_image_data(image.get()), rect.width() * 4, rect);
             return true;
         };
 
         // The desktop's picture where no window covers it, black without one.
         bool background = false;
         if (rootPixmapAtom != XCB_ATOM_NONE) {
-            Reply<xcb_get_property_reply_t> property(xcb_get_property_reply(
-                c, xcb_get_property(c, 0, root, rootPixmapAtom, XCB_ATOM_PIXMAP, 0, 1), nullptr));
+            auto property
+                = reply(xcb_get_property_reply, c, xcb_get_property(c, 0, root, rootPixmapAtom, XCB_ATOM_PIXMAP, 0, 1));
             if (property && property->format == 32 && xcb_get_property_value_length(property.get()) >= 4) {
                 const auto pixmap = *static_cast<const xcb_pixmap_t*>(xcb_get_property_value(property.get()));
                 background = read(pixmap, patch, QPoint());

@@ -393,3 +393,14 @@ TEST_F(ScreenRecorderTest, RetinaResolutionFollowsTheSetting)
         recorder.stop(true);
     }
 }
+
+TEST_F(ScreenRecorderTest, QuittingWhileRecordingKeepsTheMovieInTheHistory)
+{
+    ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
+    recorder.finishBeforeQuit();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(recorder.finishing(), 0);
+    ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
+    EXPECT_TRUE(QFile::exists(CaptureHistory::shared().filePath(CaptureHistory::shared().items().front())));
+    EXPECT_TRUE(surfaces.thumbnails.empty()) << "no thumbnail while quitting";
+}
