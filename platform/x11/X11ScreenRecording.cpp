@@ -17,6 +17,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 
 namespace vantrel {
 
@@ -94,9 +95,14 @@ public:
         if (m_finisher.joinable())
             return;
         const Clock::time_point end = Clock::now();
+        // The movie ends at the interval nearest to now: frames of later intervals, captured
+        // while this call was on its way, are left out.
+        m_endTick
+            = std::max(int64_t(1), int64_t(std::llround((end - m_origin) / std::chrono::duration<double>(m_interval))));
+        m_stopCapture = true;
         m_finisher = std::thread([self = shared_from_this(), end, completion = std::move(completion)]() mutable {
             self->stopThreads(end);
-            auto result = std::make_shared<Expected<RecordingResult>>(self->finalise(end));
+            auto result = std::make_shared<Expected<RecordingResult>>(self->finalise());
             // The main thread holds the last reference from here on, so the session ends there.
             postToMainThread([self = std::move(self), result, completion = std::move(completion)] {
                 self->m_endHandler = nullptr;
@@ -177,7 +183,7 @@ private:
                     m_converter.convert(item.frame.pixels, item.frame.stride, band.top, band.bottom, picture);
                 m_source->release(item.frame.buffer);
             }
-            if (m_failed.load())
+            if (m_failed.load() || item.tick >= m_endTick.load())
                 continue;
             if (auto failure = m_writer->writeVideo(item.tick)) {
                 fail(*failure);
@@ -205,13 +211,12 @@ private:
         }
     }
 
-    Expected<RecordingResult> finalise(Clock::time_point end)
+    Expected<RecordingResult> finalise()
     {
         if (auto failure = failure_())
             return *failure;
         // The movie lasts as long as the recording did, to the nearest frame interval.
-        const int64_t endTick = std::max(m_writer->lastVideoTick() + 1,
-            int64_t(std::llround((end - m_origin) / std::chrono::duration<double>(m_interval))));
+        const int64_t endTick = std::max(m_writer->lastVideoTick() + 1, m_endTick.load());
         const bool hasAudio = m_writer->hasAudio();
         if (auto failure = m_writer->finish(endTick)) {
             m_writer.reset();
@@ -287,6 +292,7 @@ private:
     bool m_finalised = false;
 
     std::atomic<bool> m_stopCapture {false};
+    std::atomic<int64_t> m_endTick {std::numeric_limits<int64_t>::max()};
     std::atomic<bool> m_failed {false};
     std::atomic<bool> m_endReported {false};
     std::mutex m_failureLock;
