@@ -39,7 +39,7 @@ public:
     using DoubleLimits = DoubleSettingLimits;
     // Preset identifiers, not magnitudes: one outside the table's reach means the first preset.
     static constexpr IntLimits windowBackgroundPresetLimits {0, 1000, 0, true};
-    static constexpr IntLimits selfTimerSecondsLimits {1, 60, 5}; // seconds
+    static constexpr IntLimits selfTimerSecondsLimits {0, 60, 5}; // seconds; 0 captures at once
     static constexpr IntLimits overlayAutoCloseLimits {0, 3600, 10}; // seconds; 0 keeps thumbnails
     static constexpr DoubleLimits overlaySizeLimits {80.0, 1000.0, 220.0}; // points
     static constexpr IntLimits recordFPSLimits {1, 120, 60};

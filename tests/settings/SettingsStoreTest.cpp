@@ -232,7 +232,7 @@ TEST(SettingsStore, NumbersOutOfRangeAreClampedOnLoadAndOnWriteAndLeftStoredUnti
         {"historyDays", qint64(-1), days, 30},
         {"historyDays", qint64(1), days, 1},
         {"historyDays", qint64(90), days, 90},
-        {"selfTimerSeconds", qint64(0), [](const Settings& s) { return double(s.selfTimerSeconds()); }, 1},
+        {"selfTimerSeconds", qint64(-3), [](const Settings& s) { return double(s.selfTimerSeconds()); }, 0},
         {"recordFPS", qint64(100000), [](const Settings& s) { return double(s.recordFPS()); }, 120},
         {"gifFPS", qint64(0), [](const Settings& s) { return double(s.gifFPS()); }, 1},
         {"gifMaxWidth", qint64(-1), [](const Settings& s) { return double(s.gifMaxWidth()); }, 16},

@@ -380,14 +380,14 @@ TEST_F(SettingsWindowTest, TheCountdownStepsFromOneToThirtySeconds)
     countdown->stepDown();
     EXPECT_EQ(settings.selfTimerSeconds(), 1);
 
-    // A stored value outside the steps but within the sane range is shown as it is and kept.
-    settings.setSelfTimerSeconds(45);
-    EXPECT_EQ(countdown->text(), QStringLiteral("Countdown: 45 s"));
-    EXPECT_EQ(settings.selfTimerSeconds(), 45);
-    // Below the sane range the settings themselves bring it to one second.
+    // A stored value outside the steps is shown as it is and kept until the user steps.
     settings.setSelfTimerSeconds(0);
+    EXPECT_EQ(countdown->text(), QStringLiteral("Countdown: 0 s"));
+    EXPECT_EQ(settings.selfTimerSeconds(), 0);
+    countdown->stepUp();
     EXPECT_EQ(settings.selfTimerSeconds(), 1);
-    EXPECT_EQ(countdown->text(), QStringLiteral("Countdown: 1 s"));
+    countdown->stepDown();
+    EXPECT_EQ(settings.selfTimerSeconds(), 1);
 }
 
 TEST_F(SettingsWindowTest, TheSizeSliderMovesInTensOfPointsAndItsLabelTruncates)
