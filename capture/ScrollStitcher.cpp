@@ -216,6 +216,21 @@ ScrollStitcher::Result ScrollStitcher::start(QImage frame)
     return {Outcome::first};
 }
 
+ScrollStitcher::Result ScrollStitcher::unmatched(QImage frame)
+{
+    // Until something has been added the picture is one frame, and the newest frame is the
+    // better start: the screen may still have been repainting under the selection when the
+    // first was grabbed, or the user backs up before scrolling down. (Areas too short to search
+    // keep their first frame: nothing could ever follow it.)
+    if (!m_appended && maxScrollOffset(m_frameHeight) > 0) {
+        *this = ScrollStitcher();
+        const Result restarted = start(std::move(frame));
+        return restarted.outcome == Outcome::first ? Result {Outcome::restarted} : restarted;
+    }
+    m_spare = std::move(frame);
+    return {Outcome::unmatched};
+}
+
 ScrollStitcher::Result ScrollStitcher::addFrame(QImage frame)
 {
     if (frame.isNull() || frame.width() < 1 || frame.height() < 1) {
@@ -286,10 +301,8 @@ ScrollStitcher::Result ScrollStitcher::addFrame(QImage frame)
         shift = chooseShift(header, band, proposal);
     if (!shift && proposal > 0)
         shift = refineInexact(header, band, proposal);
-    if (!shift) {
-        m_spare = std::move(frame);
-        return {Outcome::unmatched};
-    }
+    if (!shift)
+        return unmatched(std::move(frame));
     const int k = *shift;
 
     // The picture holds the previous frame's rows down to m_tailStart. Its rows from h − footer
@@ -299,8 +312,7 @@ ScrollStitcher::Result ScrollStitcher::addFrame(QImage frame)
     const int firstNewRow = contentEnd - k; // in the new frame
     if (firstNewRow < header) {
         // The rows in between were never visible in either frame: a gap, not a stitch.
-        m_spare = std::move(frame);
-        return {Outcome::unmatched};
+        return unmatched(std::move(frame));
     }
     const int keptRows = m_content.rows() - (m_tailStart - contentEnd);
     const int newRows = h - footer - firstNewRow;
@@ -313,6 +325,7 @@ ScrollStitcher::Result ScrollStitcher::addFrame(QImage frame)
         return {Outcome::unusable};
     }
     m_tailStart = h - footer;
+    m_appended = true;
     m_header = header;
     m_footer = footer;
     m_lastShift = k;

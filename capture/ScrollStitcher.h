@@ -66,6 +66,7 @@ public:
         appended, // the content moved up: its new rows were added
         still, // nothing moved
         unmatched, // no shift explains the change (scrolled up, too far, or not a scroll)
+        restarted, // likewise, before anything was added: this frame is the picture now
         wrongSize, // another width or height than the first frame (another screen scale)
         unusable, // an empty frame, or no memory for the rows
     };
@@ -99,6 +100,7 @@ private:
     std::optional<int> chooseShift(int header, int band, int proposal) const;
     std::optional<int> refineInexact(int header, int band, int proposal) const;
     Result start(QImage frame);
+    Result unmatched(QImage frame);
 
     int m_width = 0;
     int m_frameHeight = 0;
@@ -111,6 +113,7 @@ private:
     std::vector<std::uint8_t> m_lastGray, m_gray;
     std::vector<std::uint64_t> m_lastHashes, m_hashes; // strips per row, row-major
     int m_lastShift = 0;
+    bool m_appended = false;
     int m_header = 0;
     int m_footer = 0;
 };

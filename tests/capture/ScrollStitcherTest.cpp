@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScrollStitcher.h"
 
+#include "TestPages.h"
+
 #include <QImage>
 #include <QRandomGenerator>
 
@@ -8,6 +10,7 @@
 
 using namespace vantrel;
 using Outcome = ScrollStitcher::Outcome;
+using test::documentPage;
 
 namespace {
 
@@ -48,33 +51,6 @@ QImage greyImage(const std::vector<std::uint8_t>& grey, int width)
         }
     }
     return image;
-}
-
-// Lines of "words" (blocks of dark, noisy pixels) on white, with blank gaps of uneven height
-// between them: like a document, nothing repeats, and blank runs are common.
-QImage documentPage(int width, int height, quint32 seed)
-{
-    QImage page(width, height, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QRandomGenerator random(seed);
-    for (int y = random.bounded(12); y < height;) {
-        const int lineHeight = 12 + random.bounded(10);
-        for (int x = 6 + random.bounded(30); x < width - 30;) {
-            const int wordWidth = 8 + random.bounded(70);
-            for (int row = y; row < std::min(height, y + lineHeight); ++row) {
-                auto* line = reinterpret_cast<QRgb*>(page.scanLine(row));
-                for (int col = x; col < std::min(width, x + wordWidth); ++col) {
-                    if (random.bounded(3) != 0) {
-                        const int ink = random.bounded(140);
-                        line[col] = qRgb(ink, ink, ink + random.bounded(100));
-                    }
-                }
-            }
-            x += wordWidth + 5 + random.bounded(12);
-        }
-        y += lineHeight + 3 + random.bounded(40);
-    }
-    return page;
 }
 
 QImage frameOf(const QImage& page, int top, int height)
@@ -467,15 +443,10 @@ TEST(ScrollStitcher, ChangesThatAreNotAScrollAddNothing)
     for (int y = 180; y < 210; ++y)
         for (int x = 100; x < 260; ++x)
             tooltip.setPixel(x, y, qRgb(255, 255, 200));
-    QImage blank(500, 400, QImage::Format_RGB32);
-    blank.fill(Qt::white);
-    QImage blankWithCaret = blank;
-    for (int y = 100; y < 118; ++y)
-        blankWithCaret.setPixel(250, y, qRgb(0, 0, 0));
 
-    const Stitched hover = stitch({frameOf(page, 300, 400), tooltip});
-    EXPECT_EQ(hover.outcomes[1], Outcome::unmatched);
-    EXPECT_EQ(hover.picture.height(), 400);
+    const Stitched hover = stitch({frameOf(page, 300, 400), frameOf(page, 340, 400), tooltip});
+    EXPECT_EQ(hover.outcomes[2], Outcome::unmatched);
+    EXPECT_EQ(hover.picture.height(), 440);
 
     // On a faint page every shift differs by little on average, less than a scroll must beat;
     // standing still differs by less still, so the tooltip is no reason to stitch.
@@ -489,12 +460,31 @@ TEST(ScrollStitcher, ChangesThatAreNotAScrollAddNothing)
     for (int y = 180; y < 210; ++y)
         for (int x = 100; x < 260; ++x)
             faintTooltip.setPixel(x, y, qRgb(255, 255, 200));
-    const Stitched faintHover = stitch({frameOf(faint, 300, 400), faintTooltip});
-    EXPECT_EQ(faintHover.outcomes[1], Outcome::unmatched);
-    EXPECT_EQ(faintHover.picture.height(), 400);
-    const Stitched caret = stitch({blank, blankWithCaret, blank});
-    EXPECT_EQ(caret.outcomes, (std::vector<Outcome> {Outcome::first, Outcome::unmatched, Outcome::still}));
-    EXPECT_EQ(caret.picture.height(), 400);
+    const Stitched faintHover = stitch({frameOf(faint, 260, 400), frameOf(faint, 300, 400), faintTooltip});
+    EXPECT_EQ(faintHover.outcomes[2], Outcome::unmatched);
+    EXPECT_EQ(faintHover.picture.height(), 440);
+    EXPECT_EQ(rowDifference(faintHover.picture, stacked({{faint, 260, 700}})), "");
+    // A caret blinking in a blank spot, the page standing still. (At the edges a strip may change
+    // freely: a scroll bar appearing on hover is no change of the page.)
+    QImage withCaret = frameOf(page, 340, 400);
+    QPoint spot(-1, -1);
+    for (int x = 150; x < 350 && spot.x() < 0; x += 3) {
+        for (int y = 0; y + 18 < 400 && spot.x() < 0; ++y) {
+            bool white = true;
+            for (int i = 0; i < 18 && white; ++i)
+                white = withCaret.pixel(x, y + i) == qRgb(255, 255, 255);
+            if (white)
+                spot = QPoint(x, y);
+        }
+    }
+    ASSERT_GE(spot.x(), 0);
+    for (int y = spot.y(); y < spot.y() + 18; ++y)
+        withCaret.setPixel(spot.x(), y, qRgb(0, 0, 0));
+    const Stitched caret
+        = stitch({frameOf(page, 300, 400), frameOf(page, 340, 400), withCaret, frameOf(page, 340, 400)});
+    EXPECT_EQ(
+        caret.outcomes, (std::vector<Outcome> {Outcome::first, Outcome::appended, Outcome::unmatched, Outcome::still}));
+    EXPECT_EQ(rowDifference(caret.picture, stacked({{page, 300, 740}})), "");
 }
 
 // Content resampled while it scrolls (a page zoomed by a fraction) never agrees exactly; the
@@ -516,6 +506,21 @@ TEST(ScrollStitcher, NearlyEqualRowsStillGiveTheShift)
     EXPECT_EQ(run.shifts, (std::vector<int> {0, 77}));
     EXPECT_EQ(run.picture.height(), 477);
     EXPECT_EQ(rowDifference(run.picture.copy(0, 0, 400, 400), frameOf(page, 0, 400)), "");
+}
+
+// Before anything is added, a frame that does not follow starts the picture afresh: the first
+// grab may have caught the screen before it repainted, or the user backed up first.
+TEST(ScrollStitcher, TheNewestFrameStartsThePictureUntilOneFollows)
+{
+    const QImage page = documentPage(400, 2000, 77);
+    QImage unpainted(400, 300, QImage::Format_RGB32);
+    unpainted.fill(Qt::black);
+    const Stitched run = stitch({unpainted, frameOf(page, 500, 300), frameOf(page, 420, 300), frameOf(page, 500, 300),
+        frameOf(page, 300, 300), frameOf(page, 380, 300)});
+    EXPECT_EQ(run.outcomes,
+        (std::vector<Outcome> {Outcome::first, Outcome::restarted, Outcome::restarted, Outcome::appended,
+            Outcome::unmatched, Outcome::unmatched}));
+    EXPECT_EQ(rowDifference(run.picture, stacked({{page, 420, 800}})), "");
 }
 
 TEST(ScrollStitcher, ReportsTheLimitOnceThePictureIsTallerThan30000Rows)
