@@ -13,6 +13,7 @@
 #include "ImageFiles.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
+#include "PrivateFiles.h"
 #include "QuickAccessManager.h"
 #include "ScreenRecorder.h"
 #include "Service.h"
@@ -20,15 +21,18 @@
 #include "SettingsWindow.h"
 #include "SymbolIcons.h"
 #include "SystemLog.h"
+#include "Toasts.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -75,6 +79,9 @@ AppDelegate::AppDelegate(QObject* parent)
     , m_perform([](HotKeyAction action) { CaptureCoordinator::shared().perform(action); })
 {
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
+    // Connected before any other part of Vantrel listens, so the orderly end runs first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { commitData(); });
 }
 
 AppDelegate::~AppDelegate()
@@ -157,12 +164,24 @@ bool AppDelegate::applicationShouldHandleReopen()
 
 void AppDelegate::openFiles(const QList<QUrl>& files)
 {
+    QStringList failures;
     for (const QUrl& url : files) {
-        const auto opened = loadImageFile(url.toLocalFile());
-        if (!opened)
+        const QString path = url.toLocalFile();
+        const Expected<OpenedImage> opened = loadImageFile(path);
+        if (!opened) {
+            systemLog(QStringLiteral("Vantrel: could not open %1: %2").arg(path, opened.error().description));
+            failures.append(QFileInfo(path).fileName() + QStringLiteral(": ") + opened.error().description);
             continue;
+        }
         EditorWindowController::open(CaptureItem::fromImage(opened->image, opened->scale, CaptureKind::screenshot));
     }
+    if (failures.isEmpty())
+        return;
+    // One toast at a time: name the file when there is one, count them otherwise.
+    showToast({.text = failures.size() == 1 ? QStringLiteral("Could not open ") + failures.first()
+                                            : QStringLiteral("Could not open %1 files").arg(failures.size()),
+        .symbol = QStringLiteral("exclamationmark.triangle.fill"),
+        .duration = 3.0});
 }
 
 QString AppDelegate::menuShortcutText(const KeyCombo& combo)
@@ -230,7 +249,7 @@ void AppDelegate::menuNeedsUpdate()
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* quit = m_menu->addAction(QStringLiteral("Quit Vantrel"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &AppDelegate::quit, Qt::QueuedConnection);
 }
 
 void AppDelegate::menuAction(const QVariant& representedObject)
@@ -281,6 +300,28 @@ void AppDelegate::openSettings()
 void AppDelegate::stopRecording()
 {
     ScreenRecorder::shared().stop();
+}
+
+void AppDelegate::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppDelegate::commitData()
+{
+    EditorWindowController::commitOpenEditors();
+    CaptureHistory::shared().waitForPendingWrites();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    // Edits first: committing writes the edited pictures into the history.
+    commitData();
+    files::removeTemporaryDirectories();
+    DesktopIconHider::shared().removeCovers();
 }
 
 QString AppDelegate::recordingTitle(double elapsedSeconds)

@@ -48,6 +48,17 @@ public:
     void openSettings();
     void stopRecording();
 
+    // "Quit Vantrel", a quit signal and the session's end all come here: the event loop ends
+    // and applicationWillTerminate() runs.
+    void quit();
+    // The orderly end, once, while the application object still exists: open editors hand
+    // their edits to their captures, history writes reach the disk, temporary files and the
+    // desktop covers go.
+    void applicationWillTerminate();
+    // The session manager asks for unsaved work before a logout (which it may still cancel):
+    // edits and history writes are stored, nothing closes.
+    void commitData();
+
     // The tray turns into a red stop button with the running time, and back.
     void showRecordingStatus(double elapsedSeconds);
     void showIdleStatus();
@@ -73,6 +84,7 @@ private:
     QSystemTrayIcon* m_statusItem = nullptr;
     Perform m_perform;
     bool m_recording = false;
+    bool m_terminated = false;
     QString m_statusTitle;
 };
 

@@ -34,6 +34,23 @@ CaptureSurfaces& surfaces()
     return Service<CaptureSurfaces>::get();
 }
 
+// Marks a grab in progress for as long as it lives.
+class GrabScope
+{
+public:
+    explicit GrabScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~GrabScope() { m_flag = false; }
+    GrabScope(const GrabScope&) = delete;
+    GrabScope& operator=(const GrabScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 } // namespace
 
 QRect outwardPixelRect(const QRectF& points, double scale)
@@ -65,7 +82,11 @@ void CaptureCoordinator::perform(HotKeyAction action)
         pinFromClipboard();
         return;
     }
+<<<<<<< HEAD
     if (surfaces().isRecording() || ScrollingCapture::active())
+=======
+    if (surfaces().isRecording() || surfaces().isScrollingCaptureActive() || m_grabbing)
+>>>>>>> main
         return;
     if (!ensureScreenCaptureAccess())
         return;
@@ -101,7 +122,9 @@ void CaptureCoordinator::captureFullscreen()
     QScreen* screen = ScreenCapture::screenUnderMouse();
     if (!screen)
         return;
+    std::optional<GrabScope> grab(std::in_place, m_grabbing);
     const Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen));
+    grab.reset();
     if (!capture) {
         showToast({.text = QStringLiteral("Capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
         return;
@@ -137,7 +160,9 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
 {
     const Settings& settings = Settings::shared();
     if (const auto* window = std::get_if<WindowInfo>(&result.target)) {
+        std::optional<GrabScope> grab(std::in_place, m_grabbing);
         Expected<Capture> capture = ScreenCapture::captureWindow(*window, settings.windowShadow());
+        grab.reset();
         if (!capture) {
             showToast(
                 {.text = QStringLiteral("Window capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
@@ -193,7 +218,9 @@ std::optional<Capture> CaptureCoordinator::captureRegion(
     }
     if (!screen)
         return std::nullopt;
+    std::optional<GrabScope> grab(std::in_place, m_grabbing);
     Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen), rect);
+    grab.reset();
     if (!capture) {
         showToast({.text = QStringLiteral("Capture failed: ") + capture.error().description,
             .symbol = warningSymbol,

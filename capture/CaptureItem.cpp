@@ -3,6 +3,7 @@
 
 #include "CaptureHistory.h"
 #include "Clipboard.h"
+#include "ImageFiles.h"
 #include "MediaPreview.h"
 #include "PngEncoder.h"
 #include "PrivateFiles.h"
@@ -104,10 +105,9 @@ std::shared_ptr<CaptureItem> CaptureItem::fromHistory(const HistoryItem& record)
     if (record.isVideo()) {
         item->fileURL = QUrl::fromLocalFile(path);
     } else {
-        QImageReader reader(path);
-        QImage picture = reader.read();
-        if (!picture.isNull())
-            item->image = std::move(picture);
+        // A missing or damaged file leaves the item without a picture; nothing here may block.
+        if (Expected<OpenedImage> opened = loadImageFile(path))
+            item->image = std::move(opened->image);
     }
     return item;
 }

@@ -2,11 +2,11 @@
 #include "CanvasView.h"
 
 #include "ImageBuffers.h"
+#include "ImageFiles.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -74,11 +74,9 @@ QImage imageFromMime(const QMimeData& data)
 {
     const QList<QUrl> urls = data.urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
-        QImageReader reader(urls.first().toLocalFile());
-        reader.setAutoTransform(true);
-        const QImage image = reader.read();
-        if (!image.isNull())
-            return image;
+        // A dropped pipe or device must not hang the editor: regular files only.
+        if (Expected<OpenedImage> opened = loadImageFile(urls.first().toLocalFile()))
+            return opened->image;
     }
     if (data.hasImage()) {
         const QImage image = qvariant_cast<QImage>(data.imageData());

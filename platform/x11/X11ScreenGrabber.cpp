@@ -7,9 +7,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QThread>
 #include <QWidget>
 
@@ -195,7 +198,10 @@ bool shapeMeets(const QWidget* widget, const QRect& native, const QRect& nativeA
 }
 
 // Vantrel's chrome windows that overlap a rectangle of the root window, taken off the screen
-// for one grab and put back afterwards.
+// for one grab and put back afterwards. The repaint wait runs the event loop, so a window may
+// close, hide or be deleted meanwhile (a thumbnail's auto-close, a toast fading out): each one
+// is held through a guarded pointer, and only a window still alive and still meant to be on
+// screen comes back.
 class ChromeWithdrawal
 {
 public:
@@ -216,37 +222,79 @@ public:
             if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
                 continue;
             if (attributes->override_redirect) {
-                // Unmanaged windows come back exactly where they were.
+                // Unmanaged windows come back exactly where they were. Qt still counts them as
+                // shown, so its own hide meanwhile is what tells that they should stay away.
                 xcb_unmap_window(c, window);
-                m_unmapped.push_back(window);
+                m_withdrawn.push_back({widget, window, true});
             } else {
                 // A managed window must be withdrawn through the window manager, which Qt does.
-                m_hidden.push_back({widget, widget->geometry()});
+                m_withdrawn.push_back({widget, window, false});
                 widget->hide();
+                widget->installEventFilter(&m_watcher);
             }
         }
-        if (!withdrewAny())
+        if (m_withdrawn.empty())
             return;
         sync(c);
         letWindowsRepaint(X11ScreenGrabber::chromeRepaintWait);
     }
     ~ChromeWithdrawal()
     {
-        for (xcb_window_t window : m_unmapped)
-            xcb_map_window(m_connection, window);
-        if (!m_unmapped.empty())
-            xcb_flush(m_connection);
-        for (auto& [widget, geometry] : m_hidden) {
-            widget->setGeometry(geometry);
+        bool mapped = false;
+        for (const Withdrawn& entry : m_withdrawn) {
+            QWidget* widget = entry.widget.data();
+            // Deleted, or its X window replaced (a window that was destroyed and made anew has a
+            // new id, and the old id may name someone else's window by now).
+            if (!widget || !widget->testAttribute(Qt::WA_WState_Created)
+                || static_cast<xcb_window_t>(widget->winId()) != entry.window)
+                continue;
+            if (entry.unmappedDirectly) {
+                if (widget->isVisible()) {
+                    xcb_map_window(m_connection, entry.window);
+                    mapped = true;
+                }
+                continue;
+            }
+            widget->removeEventFilter(&m_watcher);
+            // Shown again, closed or on its way to deletion meanwhile: its owner decided.
+            if (!widget->isHidden() || m_watcher.released.contains(widget))
+                continue;
+            // An explicit geometry keeps the window manager from placing it anew; an animation
+            // may have moved it while it was away, so it is the one it has now.
+            widget->setGeometry(widget->geometry());
             widget->show();
         }
+        if (mapped)
+            xcb_flush(m_connection);
     }
-    bool withdrewAny() const { return !m_unmapped.empty() || !m_hidden.empty(); }
+    ChromeWithdrawal(const ChromeWithdrawal&) = delete;
+    ChromeWithdrawal& operator=(const ChromeWithdrawal&) = delete;
 
 private:
+    // Notes the withdrawn windows whose owner closed them or asked for their deletion while
+    // they were away: those stay away.
+    class CloseWatcher : public QObject
+    {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Close || event->type() == QEvent::DeferredDelete)
+                released.insert(watched);
+            return false;
+        }
+        QSet<QObject*> released;
+    };
+
+    struct Withdrawn
+    {
+        QPointer<QWidget> widget;
+        xcb_window_t window;
+        bool unmappedDirectly;
+    };
+
     xcb_connection_t* m_connection;
-    std::vector<xcb_window_t> m_unmapped;
-    std::vector<std::pair<QWidget*, QRect>> m_hidden;
+    std::vector<Withdrawn> m_withdrawn;
+    CloseWatcher m_watcher;
 };
 
 } // namespace

@@ -284,8 +284,11 @@ TEST(ReopenGate, SuppressedWhileFocusMovesAndAfterwardsNot)
     delete window;
 }
 
-TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreSkipped)
+TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreNamed)
 {
+    test::RecordingToasts toasts;
+    ScopedService<ToastPresenter> toastSlot(&toasts);
+    test::LogCapture log;
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("one.png"));
     const QString second = dir.filePath(QStringLiteral("two.png"));
@@ -308,5 +311,21 @@ TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreSkipped)
     for (EditorWindowController* editor : editors)
         editor->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(EditorWindowController::openEditors().isEmpty());
+
+    // Each unreadable file is named in the log; the toast counts them.
+    EXPECT_EQ(log.lines(),
+        (QStringList {QStringLiteral("Vantrel: could not open %1: it is not an image Vantrel can read").arg(broken),
+            QStringLiteral("Vantrel: could not open %1: there is no such file")
+                .arg(dir.filePath(QStringLiteral("missing.png")))}));
+    ASSERT_EQ(toasts.requests.size(), 1u);
+    EXPECT_EQ(toasts.requests[0].text, QStringLiteral("Could not open 2 files"));
+
+    // One file alone is named in the toast, and never opens the settings instead.
+    delegate.openFiles({QUrl::fromLocalFile(dir.path())});
+    ASSERT_EQ(toasts.requests.size(), 2u);
+    EXPECT_EQ(
+        toasts.requests[1].text, QStringLiteral("Could not open %1: it is a folder").arg(dir.path().section('/', -1)));
+    EXPECT_TRUE(!SettingsWindow::current() || !SettingsWindow::current()->isVisible());
     EXPECT_TRUE(EditorWindowController::openEditors().isEmpty());
 }

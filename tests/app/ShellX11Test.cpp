@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace vantrel;
 
 TEST(ToastsOnX11, ShowOnTheScreenUnderTheMouse)
@@ -84,7 +86,74 @@ bool busNameTaken()
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
 }
 
+QDBusMessage callVantrel(const QString& method, const QVariantList& arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
+        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
 } // namespace
+
+TEST(SingleInstanceOnX11, FilesThatCannotBeOpenedAreNamedAndNeverBlockOrOpenTheSettings)
+{
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Vantrel"));
+    ASSERT_TRUE(config.mkpath(QStringLiteral(".")));
+    QFile settings(config.filePath(QStringLiteral("settings.json")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"didOnboard":{"bool":true}})");
+    settings.close();
+
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.png"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString empty = dir.filePath(QStringLiteral("empty.png"));
+    QFile(empty).open(QIODevice::WriteOnly);
+
+    // Nothing to open and nobody running: the launch names each file and fails.
+    {
+        VantrelProcess alone({empty, dir.filePath(QStringLiteral("missing.png"))});
+        ASSERT_TRUE(alone.process().waitForFinished(10000));
+        EXPECT_EQ(alone.process().exitCode(), 1);
+        EXPECT_TRUE(alone.errors().contains(QStringLiteral("could not open %1: the file is empty").arg(empty)))
+            << alone.errors().toStdString();
+        EXPECT_TRUE(alone.errors().contains(QStringLiteral("missing.png: there is no such file")));
+        EXPECT_FALSE(busNameTaken());
+    }
+
+    VantrelProcess app;
+    ASSERT_TRUE(QTest::qWaitFor(busNameTaken, 10000)) << app.errors().toStdString();
+
+    // Over the bus: the running instance answers at once and keeps answering.
+    const QDBusMessage reply = callVantrel(QStringLiteral("OpenFiles"),
+        {QStringList {QUrl::fromLocalFile(fifo).toString(), QUrl::fromLocalFile(folder).toString()}});
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(callVantrel(QStringLiteral("Reopen")).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return app.errors().contains(QStringLiteral("could not open %1: it is not a regular file").arg(fifo))
+                && app.errors().contains(QStringLiteral("could not open %1: it is a folder").arg(folder));
+        },
+        5000))
+        << app.errors().toStdString();
+    EXPECT_TRUE(editorWindows().isEmpty());
+
+    // From a second launch: the same words on its standard error, a failing exit, and no
+    // reopen (the settings window) in place of the files: only the two explicit ones arrive.
+    VantrelProcess handOver({fifo, folder});
+    ASSERT_TRUE(handOver.process().waitForFinished(10000));
+    EXPECT_EQ(handOver.process().exitCode(), 1);
+    EXPECT_TRUE(handOver.errors().contains(QStringLiteral("could not open %1: it is not a regular file").arg(fifo)))
+        << handOver.errors().toStdString();
+    EXPECT_TRUE(handOver.errors().contains(QStringLiteral("could not open %1: it is a folder").arg(folder)));
+    EXPECT_EQ(callVantrel(QStringLiteral("Reopen")).type(), QDBusMessage::ReplyMessage) << "still answering";
+    QTest::qWait(300);
+    EXPECT_EQ(app.errors().count(QStringLiteral("Vantrel: reopen requested")), 2) << app.errors().toStdString();
+    EXPECT_TRUE(app.process().state() == QProcess::Running);
+}
 
 TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
 {

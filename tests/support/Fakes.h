@@ -6,6 +6,7 @@
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "QtPrinters.h"
 #include "SavePanel.h"
 #include "ScreenGrabber.h"
 #include "SystemLog.h"
