@@ -82,11 +82,7 @@ void CaptureCoordinator::perform(HotKeyAction action)
         pinFromClipboard();
         return;
     }
-<<<<<<< HEAD
-    if (surfaces().isRecording() || ScrollingCapture::active())
-=======
-    if (surfaces().isRecording() || surfaces().isScrollingCaptureActive() || m_grabbing)
->>>>>>> main
+    if (surfaces().isRecording() || ScrollingCapture::active() || m_grabbing)
         return;
     if (!ensureScreenCaptureAccess())
         return;
