@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, [&delegate] {
         systemLog(QStringLiteral("Vantrel: reopen requested"));
-        delegate.applicationShouldHandleReopen();
+        delegate.handleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
     // A kill, Ctrl+C or a closed terminal quits the way the menu does.
@@ -87,6 +87,6 @@ int main(int argc, char** argv)
         systemLog(QStringLiteral("Vantrel: quitting on signal %1").arg(signalNumber));
         delegate.quit();
     });
-    delegate.applicationDidFinishLaunching(commandLine);
+    delegate.start(commandLine);
     return app.exec();
 }

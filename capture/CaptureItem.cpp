@@ -7,7 +7,7 @@
 #include "MediaPreview.h"
 #include "PngEncoder.h"
 #include "PrivateFiles.h"
-#include "SavePanel.h"
+#include "SaveDialog.h"
 #include "Service.h"
 #include "Settings.h"
 #include "Toasts.h"
@@ -195,10 +195,10 @@ std::optional<QUrl> CaptureItem::save(bool quiet)
 
 void CaptureItem::saveAs()
 {
-    SavePanel* panel = Service<SavePanel>::find();
-    if (!panel)
+    SaveDialog* dialog = Service<SaveDialog>::find();
+    if (!dialog)
         return;
-    const std::optional<QString> chosen = panel->run(
+    const std::optional<QString> chosen = dialog->run(
         {.directory = expandedSaveDirectory(), .fileName = suggestedFileName(), .imageTypes = bool(image)});
     if (!chosen || chosen->isEmpty())
         return;

@@ -30,8 +30,9 @@ DesktopCover::DesktopCover(QScreen* screen)
         if (m_wallpaper && m_wallpaper->isNull())
             m_wallpaper.reset();
     }
-    // Without a readable wallpaper: the desktop's colour, else the theme's window colour.
-    const std::optional<QColor> colour = appearance ? appearance->backgroundColor() : std::nullopt;
+    // Without a readable wallpaper: the desktop's colour, else the theme's window colour, which
+    // only a desktop that hides both its picture and its colour from us ever sees.
+    const std::optional<QColor> colour = appearance ? appearance->backgroundColor(screen) : std::nullopt;
     m_fill = m_wallpaper ? QColor(Qt::black) : colour.value_or(palette().color(QPalette::Window));
     keepBelowWindowsOnEveryWorkspace(this);
 }

@@ -3,6 +3,7 @@
 
 #include "ChromeWindow.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 #include "x11/X11ShmImage.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,6 @@
 #include <xcb/xcb.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 namespace vantrel {
@@ -35,11 +35,7 @@ struct X11ScreenGrabber::Monitor
 
 namespace {
 
-template <typename T> struct FreeDeleter
-{
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+using x11::Reply;
 
 Error xError(const QString& what)
 {
@@ -52,7 +48,7 @@ QString atomName(xcb_connection_t* c, xcb_atom_t atom)
     static QHash<xcb_atom_t, QString> names;
     if (auto it = names.constFind(atom); it != names.constEnd())
         return *it;
-    Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr));
+    const auto reply = x11::reply(xcb_get_atom_name_reply, c, xcb_get_atom_name(c, atom));
     if (!reply)
         return {};
     const QString name
@@ -63,8 +59,7 @@ QString atomName(xcb_connection_t* c, xcb_atom_t atom)
 
 Reply<xcb_get_property_reply_t> property(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
 {
-    return Reply<xcb_get_property_reply_t>(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, x11::atom(name), type, 0, 1u << 16), nullptr));
+    return x11::reply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, x11::atom(name), type, 0, 1u << 16));
 }
 
 std::vector<quint32> cardinals(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
@@ -131,8 +126,8 @@ std::optional<QRect> rootGeometry(xcb_connection_t* c, xcb_window_t window)
 {
     auto geometryCookie = xcb_get_geometry(c, window);
     auto translateCookie = xcb_translate_coordinates(c, window, x11::rootWindow(), 0, 0);
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c, translateCookie, nullptr));
+    const auto geometry = x11::reply(xcb_get_geometry_reply, c, geometryCookie);
+    const auto origin = x11::reply(xcb_translate_coordinates_reply, c, translateCookie);
     if (!geometry || !origin)
         return std::nullopt;
     return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
@@ -145,7 +140,7 @@ xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window)
     const xcb_window_t root = x11::rootWindow();
     xcb_window_t current = window;
     for (int depth = 0; depth < 16; ++depth) {
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr));
+        const auto tree = x11::reply(xcb_query_tree_reply, c, xcb_query_tree(c, current));
         if (!tree)
             return XCB_WINDOW_NONE;
         if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
@@ -157,7 +152,7 @@ xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window)
 
 void sync(xcb_connection_t* c)
 {
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    x11::reply(xcb_get_input_focus_reply, c, xcb_get_input_focus(c));
 }
 
 // Gives other clients, and this process's own windows, time to repaint what was exposed. On
@@ -217,8 +212,8 @@ public:
             const std::optional<QRect> native = rootGeometry(c, window);
             if (!native || !shapeMeets(widget, *native, nativeArea))
                 continue;
-            Reply<xcb_get_window_attributes_reply_t> attributes(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+            const auto attributes
+                = x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window));
             if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
                 continue;
             if (attributes->override_redirect) {
@@ -316,8 +311,7 @@ std::vector<X11ScreenGrabber::Monitor> X11ScreenGrabber::monitors()
         return {};
     std::vector<Monitor> result;
     // RandR 1.5 monitors first: they are what Qt makes its screens from.
-    Reply<xcb_randr_get_monitors_reply_t> list(
-        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, x11::rootWindow(), 1), nullptr));
+    const auto list = x11::reply(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, x11::rootWindow(), 1));
     if (list) {
         for (auto it = xcb_randr_get_monitors_monitors_iterator(list.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
             const xcb_randr_monitor_info_t* info = it.data;
@@ -327,19 +321,19 @@ std::vector<X11ScreenGrabber::Monitor> X11ScreenGrabber::monitors()
             return result;
     }
     // Older servers: connected outputs with a CRTC, named as Qt names them.
-    Reply<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
-        c, xcb_randr_get_screen_resources_current(c, x11::rootWindow()), nullptr));
+    const auto resources = x11::reply(
+        xcb_randr_get_screen_resources_current_reply, c, xcb_randr_get_screen_resources_current(c, x11::rootWindow()));
     if (!resources)
         return result;
     const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(resources.get());
     const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
     for (int i = 0; i < count; ++i) {
-        Reply<xcb_randr_get_output_info_reply_t> output(xcb_randr_get_output_info_reply(
-            c, xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp), nullptr));
+        const auto output = x11::reply(
+            xcb_randr_get_output_info_reply, c, xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp));
         if (!output || output->crtc == XCB_NONE)
             continue;
-        Reply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(
-            c, xcb_randr_get_crtc_info(c, output->crtc, resources->config_timestamp), nullptr));
+        const auto crtc = x11::reply(
+            xcb_randr_get_crtc_info_reply, c, xcb_randr_get_crtc_info(c, output->crtc, resources->config_timestamp));
         if (!crtc)
             continue;
         const QString name
@@ -455,8 +449,7 @@ std::vector<WindowInfo> X11ScreenGrabber::windowsFrontToBack()
         if (extents.size() == 4)
             native.adjust(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
 
-        Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+        const auto attributes = x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window));
         const std::vector<quint32> states = cardinals(c, window, "_NET_WM_STATE", XCB_ATOM_ATOM);
         const bool hidden = std::find(states.begin(), states.end(), x11::atom("_NET_WM_STATE_HIDDEN")) != states.end();
 
@@ -480,8 +473,7 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     if (!c || !shm)
         return xError(QStringLiteral("No X11 display"));
     if (!m_compositeReady) {
-        Reply<xcb_composite_query_version_reply_t> version(
-            xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
+        const auto version = x11::reply(xcb_composite_query_version_reply, c, xcb_composite_query_version(c, 0, 4));
         if (!version)
             return xError(QStringLiteral("The X server has no Composite extension"));
         m_compositeReady = true;
@@ -494,25 +486,21 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     // included, once its clients have repainted what was hidden. A compositing manager keeps
     // every window redirected already, so its pixmaps are complete at once.
     const bool composited = desktopIsCompositing();
-    xcb_generic_error_t* error
-        = xcb_request_check(c, xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
-    const bool redirected = error == nullptr;
-    std::free(error);
+    const bool redirected
+        = !x11::check(c, xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
     if (redirected && !composited) {
         sync(c);
         letWindowsRepaint(redirectRepaintWait);
     }
 
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    error = xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap));
     Expected<QImage> result = xError(QStringLiteral("The window is not on screen"));
-    if (!error) {
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), nullptr));
+    if (!x11::check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap))) {
+        const auto geometry = x11::reply(xcb_get_geometry_reply, c, xcb_get_geometry(c, pixmap));
         if (geometry)
             result = shm->read(pixmap, QRect(0, 0, geometry->width, geometry->height), geometry->depth);
         xcb_free_pixmap(c, pixmap);
     }
-    std::free(error);
     if (redirected)
         xcb_composite_unredirect_window(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     xcb_flush(c);

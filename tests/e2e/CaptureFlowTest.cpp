@@ -214,13 +214,19 @@ TEST_F(CaptureFlow, AreaShortcutDragLandsInHistoryAndOnTheClipboard)
     const auto mismatch = firstMismatch(saved, QPoint(100, 80));
     EXPECT_FALSE(mismatch.has_value()) << "first wrong pixel at " << mismatch->x() << "," << mismatch->y();
 
+    // The copy follows the history record by a moment: wait until the clipboard offers it.
     QByteArray targets;
-    ASSERT_TRUE(run(QStringLiteral("xclip"),
-        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
-            QStringLiteral("-o")},
-        &targets)
-                    .isEmpty());
-    EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return run(QStringLiteral("xclip"),
+                       {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                           QStringLiteral("TARGETS"), QStringLiteral("-o")},
+                       &targets)
+                       .isEmpty()
+                && targets.contains("image/png");
+        },
+        5000))
+        << targets.toStdString();
     QByteArray png;
     ASSERT_TRUE(run(QStringLiteral("xclip"),
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 # Runs a command inside a private X11 session: its own Xvfb, an openbox that binds no keys, a
-# session bus, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
+# session bus that can start no services, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
 # it ends exactly the processes it started and removes its folder.
 #
 #   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] -- command args…
@@ -117,8 +117,26 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
+# A session bus of the test's own that knows no service files: only what a test registers
+# itself is on it, so a desktop's real portal, file manager or tray can never be activated.
+cat >"$work/bus.xml" <<XML
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$work/runtime</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+XML
+
 # The command runs in a process group of its own so that everything it starts can be ended.
-setsid dbus-run-session -- timeout -k 5 "$timeout_s" "$@" &
+setsid dbus-run-session --config-file="$work/bus.xml" -- timeout -k 5 "$timeout_s" "$@" &
 inner_pid=$!
 wait "$inner_pid"
 status=$?
