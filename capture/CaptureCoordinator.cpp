@@ -266,11 +266,11 @@ bool CaptureCoordinator::ensureScreenCaptureAccess()
     access->request();
     QMessageBox alert;
     alert.setText(QStringLiteral("Screen Recording permission needed"));
+    // Only a desktop that can refuse (a portal) gets here; it asks the user itself.
     alert.setInformativeText(QStringLiteral(
-        "Vantrel needs permission to record the screen. Turn on Vantrel in System Settings › Privacy & Security › "
-        "Screen & System Audio Recording, then relaunch the app."));
-    alert.addButton(QStringLiteral("Open System Settings"), QMessageBox::AcceptRole);
-    alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        "Vantrel needs permission to capture the screen. Allow it when your desktop asks, or in its privacy "
+        "settings, then try again."));
+    alert.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     alert.exec();
     return false;
 }

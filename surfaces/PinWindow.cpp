@@ -235,7 +235,7 @@ void PinWindow::lockAction()
     m_locked = true;
     m_drag = Drag::none;
     setInputTransparent(true);
-    showToast({.text = QStringLiteral("Pin locked — unlock from the menu bar"),
+    showToast({.text = QStringLiteral("Pin locked — unlock from the tray menu"),
         .symbol = QStringLiteral("lock.fill"),
         .duration = 1.6});
 }

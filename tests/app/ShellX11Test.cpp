@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs under the X11 harness: a real X server split into two monitors, and a session bus.
 #include "ToastService.h"
+#include "X11TestSupport.h"
 
 #include <QCursor>
 #include <QDBusConnection>
@@ -40,35 +41,12 @@ TEST(ToastsOnX11, ShowOnTheScreenUnderTheMouse)
 namespace {
 
 // The real application, started in this test's private session.
-class VantrelProcess
+class VantrelProcess : public test::VantrelProcess
 {
 public:
-    explicit VantrelProcess(const QStringList& args = {})
-    {
-        m_process.setProgram(QStringLiteral(VANTREL_BINARY));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-    }
-    ~VantrelProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
-    QProcess& process() { return m_process; }
-    QString errors()
-    {
-        m_stderr += QString::fromUtf8(m_process.readAllStandardError());
-        return m_stderr;
-    }
-
-private:
-    QProcess m_process;
-    QString m_stderr;
+    explicit VantrelProcess(const QStringList& arguments = {})
+        : test::VantrelProcess(QStringLiteral(VANTREL_BINARY), arguments)
+    { }
 };
 
 // Top-level windows titled like the editor, as the window manager sees them.
@@ -83,16 +61,10 @@ QStringList editorWindows()
 
 bool busNameTaken()
 {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
+    return test::vantrelOnTheBus();
 }
 
-QDBusMessage callVantrel(const QString& method, const QVariantList& arguments = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
-        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), method);
-    call.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
-}
+using test::callVantrel;
 
 } // namespace
 
@@ -150,7 +122,9 @@ TEST(SingleInstanceOnX11, FilesThatCannotBeOpenedAreNamedAndNeverBlockOrOpenTheS
         << handOver.errors().toStdString();
     EXPECT_TRUE(handOver.errors().contains(QStringLiteral("could not open %1: it is a folder").arg(folder)));
     EXPECT_EQ(callVantrel(QStringLiteral("Reopen")).type(), QDBusMessage::ReplyMessage) << "still answering";
-    QTest::qWait(300);
+    // The line is written before the call is answered; it only has to come through the pipe.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return app.errors().count(QStringLiteral("Vantrel: reopen requested")) >= 2; }, 5000));
     EXPECT_EQ(app.errors().count(QStringLiteral("Vantrel: reopen requested")), 2) << app.errors().toStdString();
     EXPECT_TRUE(app.process().state() == QProcess::Running);
 }
@@ -191,7 +165,10 @@ TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
     VantrelProcess more({image, text});
     ASSERT_TRUE(more.process().waitForFinished(10000));
     ASSERT_TRUE(QTest::qWaitFor([] { return editorWindows().size() == 2; }, 10000)) << first.errors().toStdString();
-    QTest::qWait(300);
+    // The files of one launch are opened in one go: once this call is answered, the one that is
+    // no image has had its turn too.
+    EXPECT_EQ(callVantrel(QStringLiteral("OpenFiles"), {QStringList()}).type(), QDBusMessage::ReplyMessage);
+    QCoreApplication::processEvents();
     EXPECT_EQ(editorWindows().size(), 2);
     EXPECT_FALSE(first.errors().contains(QStringLiteral("not built yet; the image is not opened")));
 }

@@ -4,6 +4,9 @@
 #include "x11/X11Connection.h"
 #include "x11/X11Reply.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -180,6 +183,58 @@ bool near(const QColor& a, const QColor& b, int tolerance)
 std::string describe(const QColor& c)
 {
     return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
+}
+
+VantrelProcess::VantrelProcess(const QString& program, const QStringList& arguments)
+{
+    m_process.setProgram(program);
+    m_process.setArguments(arguments);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start();
+}
+
+VantrelProcess::~VantrelProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+}
+
+QString VantrelProcess::errors()
+{
+    m_stderr += QString::fromUtf8(m_process.readAllStandardError());
+    return m_stderr;
+}
+
+bool vantrelOnTheBus()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
+}
+
+QDBusMessage callVantrel(const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
+        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+bool waitUntilVantrelIsReady(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!QTest::qWaitFor(vantrelOnTheBus, timeoutMs))
+        return false;
+    // The name is taken first thing; calls are answered from the event loop, which runs only
+    // once start-up is over. Opening no files does nothing else.
+    const int left = std::max(1, timeoutMs - int(clock.elapsed()));
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
+        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), QStringLiteral("OpenFiles"));
+    call.setArguments({QStringList()});
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, left).type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace vantrel::test

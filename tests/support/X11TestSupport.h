@@ -3,7 +3,9 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QDBusMessage>
 #include <QImage>
+#include <QProcess>
 #include <QRect>
 #include <QStringList>
 #include <QWidget>
@@ -69,5 +71,28 @@ QColor screenPixel(QPoint at);
 // Each channel within `tolerance`.
 bool near(const QColor& a, const QColor& b, int tolerance = 12);
 std::string describe(const QColor& c);
+
+// The real application started in the test's private session (`program` is the built vantrel);
+// ended when the object goes. Standard error is kept for the test to read.
+class VantrelProcess
+{
+public:
+    explicit VantrelProcess(const QString& program, const QStringList& arguments = {});
+    ~VantrelProcess();
+    QProcess& process() { return m_process; }
+    QString errors();
+
+private:
+    QProcess m_process;
+    QString m_stderr;
+};
+
+// Whether a Vantrel holds its name on the session bus.
+bool vantrelOnTheBus();
+// Calls a method of the running Vantrel's bus interface and waits for the answer.
+QDBusMessage callVantrel(const QString& method, const QVariantList& arguments = {});
+// Waits until a Vantrel holds its name and its event loop answers a call: its start-up, the
+// global shortcuts included, has finished by then.
+bool waitUntilVantrelIsReady(int timeoutMs = 15000);
 
 } // namespace vantrel::test

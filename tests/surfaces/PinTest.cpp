@@ -250,7 +250,7 @@ TEST_F(Pins, ALockedPinLetsClicksThroughUntilUnlocked)
     EXPECT_TRUE(pin->locked());
     EXPECT_TRUE(PinWindow::anyLocked());
     ASSERT_EQ(toasts.requests.size(), 1u);
-    EXPECT_EQ(toasts.requests[0].text, QStringLiteral("Pin locked — unlock from the menu bar"));
+    EXPECT_EQ(toasts.requests[0].text, QStringLiteral("Pin locked — unlock from the tray menu"));
     EXPECT_EQ(toasts.requests[0].symbol, QStringLiteral("lock.fill"));
     EXPECT_DOUBLE_EQ(toasts.requests[0].duration, 1.6);
     ASSERT_NE(pin->windowHandle(), nullptr);

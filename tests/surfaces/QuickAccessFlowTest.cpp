@@ -75,13 +75,8 @@ protected:
         m_app.setProgram(QStringLiteral(VANTREL_BINARY));
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [] {
-                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                    QStringLiteral("org.vantrel.Vantrel"));
-            },
-            15000));
-        QTest::qWait(1000); // the shortcuts are grabbed right after the name is taken
+        // Its shortcuts are grabbed once it answers.
+        ASSERT_TRUE(waitUntilVantrelIsReady());
         xdotool({QStringLiteral("mousemove"), QStringLiteral("1700"), QStringLiteral("80")});
     }
 

@@ -15,7 +15,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -185,7 +187,15 @@ TEST_F(QuickAccess, AHoveredThumbnailOutlivesItsTimerAndIsTestedAgain)
     QPointer<QuickAccessPanel> alive(panel);
     hover(panel->content(), true);
     EXPECT_TRUE(panel->content()->hovering());
-    QTest::qWait(1250);
+    // The close timer is the panel's one-second single shot: wait for it to fire while hovered.
+    QTimer* closeTimer = nullptr;
+    for (QTimer* timer : panel->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+        if (timer->isSingleShot() && timer->interval() == 1000)
+            closeTimer = timer;
+    }
+    ASSERT_NE(closeTimer, nullptr);
+    QSignalSpy fired(closeTimer, &QTimer::timeout);
+    ASSERT_TRUE(fired.wait(3000));
     ASSERT_FALSE(alive.isNull());
     EXPECT_EQ(manager.panels().size(), 1);
     EXPECT_TRUE(panel->closeTimerActive()); // armed again with the full delay
