@@ -13,8 +13,10 @@
 #include "ScreenGrabber.h"
 #include "Service.h"
 #include "Sounds.h"
+#include "TesseractTextRecognizer.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
+#include "ZXingBarcodeReader.h"
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
@@ -38,6 +40,8 @@ struct DesktopPlatform::Services
     DesktopWorkspace workspace;
     QtSavePanel savePanel;
     QtFolderPanel folderPanel;
+    TesseractTextRecognizer textRecognizer;
+    ZXingBarcodeReader barcodeReader;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -52,6 +56,8 @@ struct DesktopPlatform::Services
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SavePanel> savePanelSlot {&savePanel};
     ScopedService<FolderPanel> folderPanelSlot {&folderPanel};
+    ScopedService<TextRecognizer> textRecognizerSlot {&textRecognizer};
+    ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
 };
 
 DesktopPlatform::DesktopPlatform()
