@@ -19,7 +19,7 @@ public:
     void stopRecording() override;
     bool isScrollingCaptureActive() override;
     void startScrollingCapture(QScreen* screen, const QRectF& rect) override;
-    void recognizeText(const QImage& image) override;
+    void recognizeText(const QImage& image, double scale) override;
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override;
 };
 

@@ -32,7 +32,8 @@ public:
 
     virtual bool isScrollingCaptureActive() = 0;
     virtual void startScrollingCapture(QScreen* screen, const QRectF& rect) = 0;
-    virtual void recognizeText(const QImage& image) = 0;
+    // `scale`: the picture's pixels per point.
+    virtual void recognizeText(const QImage& image, double scale) = 0;
 
     // A window capture placed on the chosen gradient background; `scale` is pixels per point.
     virtual QImage applyWindowBackground(const QImage& image, int presetID, double scale) = 0;

@@ -27,7 +27,7 @@ public:
     void stopRecording() override { ++stops; }
     bool isScrollingCaptureActive() override { return scrolling; }
     void startScrollingCapture(QScreen*, const QRectF& rect) override { scrollingAreas.push_back(rect); }
-    void recognizeText(const QImage& image) override { recognized.push_back(image); }
+    void recognizeText(const QImage& image, double scale) override { recognized.emplace_back(image, scale); }
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override
     {
         backgrounds.emplace_back(presetID, scale);
@@ -44,7 +44,7 @@ public:
     std::vector<std::pair<QImage, double>> pins;
     std::vector<Recording> recordings;
     std::vector<QRectF> scrollingAreas;
-    std::vector<QImage> recognized;
+    std::vector<std::pair<QImage, double>> recognized;
     std::vector<std::pair<int, double>> backgrounds;
     int historyWindows = 0;
     int stops = 0;
