@@ -4,6 +4,7 @@
 #include "CaptureCoordinator.h"
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
+#include "ChromeWindow.h"
 #include "DesktopIconHider.h"
 #include "EditorWindowController.h"
 #include "FirstRunWindow.h"
@@ -13,6 +14,7 @@
 #include "ImageFiles.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
+#include "PrivateFiles.h"
 #include "QuickAccessManager.h"
 #include "ScreenRecorder.h"
 #include "Service.h"
@@ -20,15 +22,18 @@
 #include "SettingsWindow.h"
 #include "SymbolIcons.h"
 #include "SystemLog.h"
+#include "Toasts.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -39,7 +44,6 @@ namespace vantrel {
 namespace {
 
 constexpr int menuDispatchDelayMs = 200;
-constexpr int firstRunDelayMs = 500;
 
 QIcon idleIcon()
 {
@@ -74,36 +78,47 @@ AppDelegate::AppDelegate(QObject* parent)
     , m_menu(new QMenu)
     , m_perform([](HotKeyAction action) { CaptureCoordinator::shared().perform(action); })
 {
-    connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
+    connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::rebuildMenu);
+    // Connected before any other part of Vantrel listens, so the orderly end runs first.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::shutDown);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { commitData(); });
 }
 
 AppDelegate::~AppDelegate()
 {
-    delete m_statusItem;
+    delete m_trayIcon;
     delete m_menu;
 }
 
-void AppDelegate::applicationDidFinishLaunching(const CommandLine& commandLine)
+void AppDelegate::start(const CommandLine& commandLine)
 {
-    // 3. The status item.
-    createStatusItem();
+    // The tray icon comes first so that the user sees Vantrel is running before anything slow.
+    // Without a compositor a fading tooltip or menu is blended by hand against a picture of the
+    // screen taken as it opens; plain ones are always right.
+    if (!desktopIsCompositing()) {
+        for (Qt::UIEffect effect :
+            {Qt::UI_FadeTooltip, Qt::UI_AnimateTooltip, Qt::UI_FadeMenu, Qt::UI_AnimateMenu, Qt::UI_AnimateCombo})
+            QApplication::setEffectEnabled(effect, false);
+    }
+    createTrayIcon();
     showIdleStatus();
-    m_statusItem->show();
+    m_trayIcon->show();
 
-    // 4. Global shortcuts reach the coordinator without the menu's delay.
+    // Global shortcuts reach the coordinator without the menu's delay: no menu needs to close.
     HotKeyManager& hotKeys = HotKeyManager::shared();
     hotKeys.setHandler([this](HotKeyAction action) { m_perform(action); });
     hotKeys.registerAll();
 
-    // 5. Desktop icons, now and whenever the setting is written.
+    // Desktop icons follow the setting now and whenever it is written, from any window.
     Settings& settings = Settings::shared();
     connect(&settings, &Settings::hideDesktopIconsWritten, this, [] { DesktopIconHider::shared().apply(); });
     DesktopIconHider::shared().apply();
 
-    // 6. The capture history loads its list.
+    // Loading the history now means the first capture does not wait for it.
     CaptureHistory::shared();
 
-    // 7–8. The recording bar preview replaces the rest of start-up.
+    // The recording bar preview is a diagnostic run: it shows the bar and quits, so nothing after
+    // it (permission, first-run window, files) should happen.
     if (commandLine.mode == CommandLine::Mode::previewRecordingBar) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             runRecordingBarPreview(screen);
@@ -111,11 +126,13 @@ void AppDelegate::applicationDidFinishLaunching(const CommandLine& commandLine)
         }
     }
 
-    // 9. Screen access (always granted on X11; a portal backend may refuse).
+    // Asking for screen access up front keeps the question out of the first capture (always
+    // granted on X11; a portal backend may refuse).
     if (CaptureAccess* access = Service<CaptureAccess>::find(); access && !access->preflight())
         access->request();
 
-    // 10–11. The first-run window, offered exactly once: the flag is written before it shows.
+    // The first-run window is offered exactly once: the flag is written before it shows, so a
+    // crash while it is open does not bring it back.
     PreferenceStore& store = Service<PreferenceStore>::get();
     if (!store.typed<bool>(QStringLiteral("didOnboard")).value_or(false)) {
         store.setValue(QStringLiteral("didOnboard"), true);
@@ -126,16 +143,16 @@ void AppDelegate::applicationDidFinishLaunching(const CommandLine& commandLine)
         openFiles(commandLine.files);
 }
 
-void AppDelegate::createStatusItem()
+void AppDelegate::createTrayIcon()
 {
-    m_statusItem = new QSystemTrayIcon;
-    connect(m_statusItem, &QSystemTrayIcon::activated, this,
-        [this](QSystemTrayIcon::ActivationReason reason) { onStatusItemActivated(reason); });
+    m_trayIcon = new QSystemTrayIcon;
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) { onTrayIconActivated(reason); });
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         systemLog(QStringLiteral("Vantrel: no system tray found; the status menu is hidden, shortcuts still work"));
 }
 
-void AppDelegate::onStatusItemActivated(int reason)
+void AppDelegate::onTrayIconActivated(int reason)
 {
     if (m_recording) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
@@ -147,7 +164,7 @@ void AppDelegate::onStatusItemActivated(int reason)
         m_menu->popup(QCursor::pos());
 }
 
-bool AppDelegate::applicationShouldHandleReopen()
+bool AppDelegate::handleReopen()
 {
     if (FocusHandOff::shared().reopenSuppressed())
         return false;
@@ -157,29 +174,27 @@ bool AppDelegate::applicationShouldHandleReopen()
 
 void AppDelegate::openFiles(const QList<QUrl>& files)
 {
+    QStringList failures;
     for (const QUrl& url : files) {
-        const auto opened = loadImageFile(url.toLocalFile());
-        if (!opened)
+        const QString path = url.toLocalFile();
+        const Expected<OpenedImage> opened = loadImageFile(path);
+        if (!opened) {
+            systemLog(QStringLiteral("Vantrel: could not open %1: %2").arg(path, opened.error().description));
+            failures.append(QFileInfo(path).fileName() + QStringLiteral(": ") + opened.error().description);
             continue;
+        }
         EditorWindowController::open(CaptureItem::fromImage(opened->image, opened->scale, CaptureKind::screenshot));
     }
+    if (failures.isEmpty())
+        return;
+    // One toast at a time: name the file when there is one, count them otherwise.
+    showToast({.text = failures.size() == 1 ? QStringLiteral("Could not open ") + failures.first()
+                                            : QStringLiteral("Could not open %1 files").arg(failures.size()),
+        .symbol = QStringLiteral("exclamationmark.triangle.fill"),
+        .duration = 3.0});
 }
 
-QString AppDelegate::menuShortcutText(const KeyCombo& combo)
-{
-    QString text;
-    if (combo.modifiers & KeyCombo::control)
-        text += QStringLiteral("Ctrl+");
-    if (combo.modifiers & KeyCombo::option)
-        text += QStringLiteral("Alt+");
-    if (combo.modifiers & KeyCombo::shift)
-        text += QStringLiteral("Shift+");
-    if (combo.modifiers & KeyCombo::command)
-        text += QStringLiteral("Super+");
-    return text + keyName(combo.keyCode);
-}
-
-void AppDelegate::menuNeedsUpdate()
+void AppDelegate::rebuildMenu()
 {
     m_menu->clear();
     const Settings& settings = Settings::shared();
@@ -188,7 +203,7 @@ void AppDelegate::menuNeedsUpdate()
     auto addCapture = [&](HotKeyAction action, const char* symbol) {
         QString text = title(action);
         if (const auto entry = hotKeys.find(rawValue(action)); entry != hotKeys.end())
-            text += QLatin1Char('\t') + menuShortcutText(entry->second);
+            text += QLatin1Char('\t') + shortcutText(entry->second);
         QAction* item = m_menu->addAction(symbolIcon(QString::fromLatin1(symbol)), text);
         item->setData(rawValue(action));
         connect(item, &QAction::triggered, this, [this, item] { menuAction(item->data()); });
@@ -204,7 +219,7 @@ void AppDelegate::menuNeedsUpdate()
     addCapture(HotKeyAction::captureArea, "rectangle.dashed");
     addCapture(HotKeyAction::capturePreviousArea, "arrow.counterclockwise.circle");
     addCapture(HotKeyAction::captureFullscreen, "display");
-    addCapture(HotKeyAction::captureWindow, "macwindow");
+    addCapture(HotKeyAction::captureWindow, "window");
     addCapture(HotKeyAction::selfTimer, "timer");
     addCapture(HotKeyAction::scrollingCapture, "arrow.up.and.down.text.horizontal");
     addCapture(HotKeyAction::captureText, "text.viewfinder");
@@ -230,14 +245,14 @@ void AppDelegate::menuNeedsUpdate()
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* quit = m_menu->addAction(QStringLiteral("Quit Vantrel"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &AppDelegate::quit, Qt::QueuedConnection);
 }
 
-void AppDelegate::menuAction(const QVariant& representedObject)
+void AppDelegate::menuAction(const QVariant& data)
 {
-    if (representedObject.typeId() != QMetaType::QString)
+    if (data.typeId() != QMetaType::QString)
         return;
-    const auto action = hotKeyActionFromRaw(representedObject.toString());
+    const auto action = hotKeyActionFromRaw(data.toString());
     if (!action)
         return;
     // The menu closes first, so the capture never shows it.
@@ -283,6 +298,28 @@ void AppDelegate::stopRecording()
     ScreenRecorder::shared().stop();
 }
 
+void AppDelegate::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppDelegate::commitData()
+{
+    EditorWindowController::commitOpenEditors();
+    CaptureHistory::shared().waitForPendingWrites();
+}
+
+void AppDelegate::shutDown()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    // Edits first: committing writes the edited pictures into the history.
+    commitData();
+    files::removeTemporaryDirectories();
+    DesktopIconHider::shared().removeCovers();
+}
+
 QString AppDelegate::recordingTitle(double elapsedSeconds)
 {
     const long long whole = elapsedSeconds > 0 ? static_cast<long long>(std::trunc(elapsedSeconds)) : 0;
@@ -294,10 +331,10 @@ void AppDelegate::showRecordingStatus(double elapsedSeconds)
 {
     m_recording = true;
     m_statusTitle = recordingTitle(elapsedSeconds);
-    if (m_statusItem) {
-        m_statusItem->setIcon(recordingIcon());
-        m_statusItem->setToolTip(QStringLiteral("Stop recording") + m_statusTitle);
-        m_statusItem->setContextMenu(nullptr);
+    if (m_trayIcon) {
+        m_trayIcon->setIcon(recordingIcon());
+        m_trayIcon->setToolTip(QStringLiteral("Stop recording") + m_statusTitle);
+        m_trayIcon->setContextMenu(nullptr);
     }
 }
 
@@ -305,10 +342,10 @@ void AppDelegate::showIdleStatus()
 {
     m_recording = false;
     m_statusTitle.clear();
-    if (m_statusItem) {
-        m_statusItem->setIcon(idleIcon());
-        m_statusItem->setToolTip(QStringLiteral("Vantrel"));
-        m_statusItem->setContextMenu(m_menu);
+    if (m_trayIcon) {
+        m_trayIcon->setIcon(idleIcon());
+        m_trayIcon->setToolTip(QStringLiteral("Vantrel"));
+        m_trayIcon->setContextMenu(m_menu);
     }
 }
 

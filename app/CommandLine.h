@@ -22,11 +22,17 @@ struct CommandLine
 
     Mode mode = Mode::normal;
     QString selfTestDirectory;
-    // Image files to open in the editor (existing local files or file: URLs).
+    // Every other argument that does not start with "-": files to open in the editor, as
+    // absolute file URLs (or the URL as given when it names no local file), whether or not they
+    // exist, so that whoever opens them can say which could not be opened and why.
     QList<QUrl> files;
 };
 
 // `arguments` excludes the program name; relative paths are resolved against `workingDirectory`.
 CommandLine parseCommandLine(const QStringList& arguments, const QString& workingDirectory);
+
+// The files of `requested` that can be opened as images (regular, not empty, in a format Vantrel
+// reads, not too large); each other one gets a log line naming it and saying why.
+QList<QUrl> openableFiles(const QList<QUrl>& requested);
 
 } // namespace vantrel

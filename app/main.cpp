@@ -3,6 +3,8 @@
 #include "AppDelegate.h"
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
+#include "ImageFiles.h"
+#include "QuitSignals.h"
 #include "SelfTest.h"
 #include "Service.h"
 #include "SingleInstance.h"
@@ -41,7 +43,15 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const CommandLine commandLine = parseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());
+    allowLargeImages();
+    CommandLine commandLine = parseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());
+    if (!commandLine.files.isEmpty()) {
+        // Each file that cannot be opened is named on standard error; a launch with nothing to
+        // open fails rather than handing a reopen (the settings window) to a running Vantrel.
+        commandLine.files = openableFiles(commandLine.files);
+        if (commandLine.files.isEmpty())
+            return 1;
+    }
 
     SingleInstance instance;
     if (commandLine.mode == CommandLine::Mode::normal) {
@@ -68,9 +78,15 @@ int main(int argc, char** argv)
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::reopenRequested, &delegate, [&delegate] {
         systemLog(QStringLiteral("Vantrel: reopen requested"));
-        delegate.applicationShouldHandleReopen();
+        delegate.handleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
-    delegate.applicationDidFinishLaunching(commandLine);
+    // A kill, Ctrl+C or a closed terminal quits the way the menu does.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &delegate, [&delegate](int signalNumber) {
+        systemLog(QStringLiteral("Vantrel: quitting on signal %1").arg(signalNumber));
+        delegate.quit();
+    });
+    delegate.start(commandLine);
     return app.exec();
 }

@@ -33,6 +33,23 @@ CaptureSurfaces& surfaces()
     return Service<CaptureSurfaces>::get();
 }
 
+// Marks a grab in progress for as long as it lives.
+class GrabScope
+{
+public:
+    explicit GrabScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~GrabScope() { m_flag = false; }
+    GrabScope(const GrabScope&) = delete;
+    GrabScope& operator=(const GrabScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 } // namespace
 
 QRect outwardPixelRect(const QRectF& points, double scale)
@@ -64,7 +81,7 @@ void CaptureCoordinator::perform(HotKeyAction action)
         pinFromClipboard();
         return;
     }
-    if (surfaces().isRecording() || surfaces().isScrollingCaptureActive())
+    if (surfaces().isRecording() || surfaces().isScrollingCaptureActive() || m_grabbing)
         return;
     if (!ensureScreenCaptureAccess())
         return;
@@ -100,7 +117,9 @@ void CaptureCoordinator::captureFullscreen()
     QScreen* screen = ScreenCapture::screenUnderMouse();
     if (!screen)
         return;
+    std::optional<GrabScope> grab(std::in_place, m_grabbing);
     const Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen));
+    grab.reset();
     if (!capture) {
         showToast({.text = QStringLiteral("Capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
         return;
@@ -136,7 +155,9 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
 {
     const Settings& settings = Settings::shared();
     if (const auto* window = std::get_if<WindowInfo>(&result.target)) {
+        std::optional<GrabScope> grab(std::in_place, m_grabbing);
         Expected<Capture> capture = ScreenCapture::captureWindow(*window, settings.windowShadow());
+        grab.reset();
         if (!capture) {
             showToast(
                 {.text = QStringLiteral("Window capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
@@ -192,7 +213,9 @@ std::optional<Capture> CaptureCoordinator::captureRegion(
     }
     if (!screen)
         return std::nullopt;
+    std::optional<GrabScope> grab(std::in_place, m_grabbing);
     Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen), rect);
+    grab.reset();
     if (!capture) {
         showToast({.text = QStringLiteral("Capture failed: ") + capture.error().description,
             .symbol = warningSymbol,
@@ -242,11 +265,11 @@ bool CaptureCoordinator::ensureScreenCaptureAccess()
     access->request();
     QMessageBox alert;
     alert.setText(QStringLiteral("Screen Recording permission needed"));
+    // Only a desktop that can refuse (a portal) gets here; it asks the user itself.
     alert.setInformativeText(QStringLiteral(
-        "Vantrel needs permission to record the screen. Turn on Vantrel in System Settings › Privacy & Security › "
-        "Screen & System Audio Recording, then relaunch the app."));
-    alert.addButton(QStringLiteral("Open System Settings"), QMessageBox::AcceptRole);
-    alert.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        "Vantrel needs permission to capture the screen. Allow it when your desktop asks, or in its privacy "
+        "settings, then try again."));
+    alert.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     alert.exec();
     return false;
 }

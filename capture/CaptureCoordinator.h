@@ -44,6 +44,7 @@ public:
     void startCountdown(int seconds, std::function<void(bool)> completion);
     void cancelCountdown();
     bool countdownPending() const { return static_cast<bool>(m_pendingCountdown); }
+    bool grabbing() const { return m_grabbing; }
 
 private:
     void openOverlay(OverlayPurpose purpose);
@@ -51,6 +52,9 @@ private:
     void capturePreviousArea();
     void tick(int remaining, quint64 token);
 
+    // Set while a picture is being taken: a grab lets the event loop run while Vantrel's own
+    // windows step aside, and a capture shortcut arriving then is ignored, not nested.
+    bool m_grabbing = false;
     quint64 m_countdownToken = 0;
     std::function<void(bool)> m_pendingCountdown;
 };

@@ -3,10 +3,11 @@
 
 #include "CaptureHistory.h"
 #include "Clipboard.h"
+#include "ImageFiles.h"
 #include "MediaPreview.h"
 #include "PngEncoder.h"
 #include "PrivateFiles.h"
-#include "SavePanel.h"
+#include "SaveDialog.h"
 #include "Service.h"
 #include "Settings.h"
 #include "Toasts.h"
@@ -104,10 +105,9 @@ std::shared_ptr<CaptureItem> CaptureItem::fromHistory(const HistoryItem& record)
     if (record.isVideo()) {
         item->fileURL = QUrl::fromLocalFile(path);
     } else {
-        QImageReader reader(path);
-        QImage picture = reader.read();
-        if (!picture.isNull())
-            item->image = std::move(picture);
+        // A missing or damaged file leaves the item without a picture; nothing here may block.
+        if (Expected<OpenedImage> opened = loadImageFile(path))
+            item->image = std::move(opened->image);
     }
     return item;
 }
@@ -195,10 +195,10 @@ std::optional<QUrl> CaptureItem::save(bool quiet)
 
 void CaptureItem::saveAs()
 {
-    SavePanel* panel = Service<SavePanel>::find();
-    if (!panel)
+    SaveDialog* dialog = Service<SaveDialog>::find();
+    if (!dialog)
         return;
-    const std::optional<QString> chosen = panel->run(
+    const std::optional<QString> chosen = dialog->run(
         {.directory = expandedSaveDirectory(), .fileName = suggestedFileName(), .imageTypes = bool(image)});
     if (!chosen || chosen->isEmpty())
         return;

@@ -6,6 +6,7 @@
 #include "Service.h"
 #include "Settings.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -29,8 +30,9 @@ DesktopCover::DesktopCover(QScreen* screen)
         if (m_wallpaper && m_wallpaper->isNull())
             m_wallpaper.reset();
     }
-    // Without a readable wallpaper: the desktop's colour, else the theme's window colour.
-    const std::optional<QColor> colour = appearance ? appearance->backgroundColor() : std::nullopt;
+    // Without a readable wallpaper: the desktop's colour, else the theme's window colour, which
+    // only a desktop that hides both its picture and its colour from us ever sees.
+    const std::optional<QColor> colour = appearance ? appearance->backgroundColor(screen) : std::nullopt;
     m_fill = m_wallpaper ? QColor(Qt::black) : colour.value_or(palette().color(QPalette::Window));
     keepBelowWindowsOnEveryWorkspace(this);
 }
@@ -58,15 +60,36 @@ DesktopIconHider& DesktopIconHider::shared()
 
 DesktopIconHider::~DesktopIconHider()
 {
-    for (DesktopCover* window : m_windows)
-        delete window;
+    // The single instance ends with the process, after the application object: widgets can no
+    // longer be deleted then. The orderly quit has removed the covers already.
+    if (QCoreApplication::instance())
+        removeCovers();
+}
+
+std::vector<DesktopCover*> DesktopIconHider::windows() const
+{
+    std::vector<DesktopCover*> result;
+    for (const QPointer<DesktopCover>& window : m_windows) {
+        if (window)
+            result.push_back(window.data());
+    }
+    return result;
+}
+
+void DesktopIconHider::removeCovers()
+{
+    for (const QPointer<DesktopCover>& window : m_windows)
+        delete window.data();
+    m_windows.clear();
 }
 
 void DesktopIconHider::apply()
 {
-    for (DesktopCover* window : m_windows) {
-        window->hide();
-        window->deleteLater();
+    for (const QPointer<DesktopCover>& window : m_windows) {
+        if (window) {
+            window->hide();
+            window->deleteLater();
+        }
     }
     m_windows.clear();
     if (!Settings::shared().hideDesktopIcons())
@@ -74,7 +97,7 @@ void DesktopIconHider::apply()
     for (QScreen* screen : QGuiApplication::screens()) {
         auto* cover = new DesktopCover(screen);
         cover->show();
-        m_windows.push_back(cover);
+        m_windows.emplace_back(cover);
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
@@ -38,10 +39,12 @@ public:
     ~DesktopIconHider();
 
     void apply();
-    const std::vector<DesktopCover*>& windows() const { return m_windows; }
+    // Takes the covers away at once (when quitting, while the application object still exists).
+    void removeCovers();
+    std::vector<DesktopCover*> windows() const;
 
 private:
-    std::vector<DesktopCover*> m_windows;
+    std::vector<QPointer<DesktopCover>> m_windows;
 };
 
 } // namespace vantrel

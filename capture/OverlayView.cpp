@@ -67,10 +67,11 @@ OverlayView::OverlayView(QScreen* screen, bool translucent)
     m_pillFont.setWeight(QFont::Medium);
 }
 
-void OverlayView::reset(
-    OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen, const std::vector<WindowInfo>* windows)
+void OverlayView::reset(OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen,
+    const std::vector<WindowInfo>* windows, std::optional<Capture> backdrop)
 {
     m_frozen = std::move(frozen);
+    m_backdrop = m_frozen ? std::nullopt : std::move(backdrop);
     if (m_bar && (!m_state || m_state->purpose() != purpose)) {
         delete m_bar;
         m_bar = nullptr;
@@ -92,6 +93,7 @@ void OverlayView::release()
     if (m_entrance)
         m_entrance->stop();
     m_frozen.reset();
+    m_backdrop.reset();
 }
 
 void OverlayView::startEntrance()
@@ -249,9 +251,9 @@ void OverlayView::paintEvent(QPaintEvent*)
 void OverlayView::paintContent(QPainter& p)
 {
     const QRectF bounds = rect();
-    if (m_frozen) {
+    if (const std::optional<Capture>& still = m_frozen ? m_frozen : m_backdrop) {
         // One image pixel per device pixel: the view is points × scale device pixels.
-        p.drawImage(bounds, m_frozen->image, QRectF(m_frozen->image.rect()));
+        p.drawImage(bounds, still->image, QRectF(still->image.rect()));
     } else {
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.fillRect(rect(), Qt::transparent);

@@ -28,9 +28,11 @@ public:
     // cost more than everything else the overlay does before its first paint.
     OverlayView(QScreen* screen, bool translucent);
 
-    // Prepares the view for a new overlay.
+    // Prepares the view for a new overlay. `backdrop` is a fresh picture of the screen shown
+    // instead of the live screen where nothing could blend a translucent window over it (no
+    // compositor); unlike `frozen` it is never what a capture crops.
     void reset(OverlayHost& host, OverlayPurpose purpose, std::optional<Capture> frozen,
-        const std::vector<WindowInfo>* windows);
+        const std::vector<WindowInfo>* windows, std::optional<Capture> backdrop = std::nullopt);
     // Lets go of the still picture once the overlay is gone (and stops the entrance).
     void release();
     // Plays the water-drop entrance over the still picture.
@@ -39,6 +41,7 @@ public:
 
     QScreen* screen() const { return m_screen; }
     const std::optional<Capture>& frozen() const { return m_frozen; }
+    bool showsBackdrop() const { return m_backdrop.has_value(); }
     OverlayViewState& state() { return *m_state; }
     const OverlayViewState& state() const { return *m_state; }
     OverlayBar* bar() const { return m_bar; }
@@ -67,6 +70,7 @@ private:
 
     QScreen* m_screen;
     std::optional<Capture> m_frozen;
+    std::optional<Capture> m_backdrop;
     std::optional<OverlayViewState> m_state;
     OverlayBar* m_bar = nullptr;
     DropEntrance* m_entrance = nullptr;

@@ -7,6 +7,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -116,7 +117,13 @@ Expected<Capture> captureDisplay(quint32 id, std::optional<QRectF> rect)
 std::map<quint32, Capture> captureAllDisplays()
 {
     std::map<quint32, Capture> result;
-    for (QScreen* screen : QGuiApplication::screens()) {
+    // Each grab runs the event loop: a screen unplugged meanwhile is gone from the list.
+    std::vector<QPointer<QScreen>> screens;
+    for (QScreen* screen : QGuiApplication::screens())
+        screens.emplace_back(screen);
+    for (const QPointer<QScreen>& screen : screens) {
+        if (!screen)
+            continue;
         const quint32 id = displayID(screen);
         if (result.count(id))
             continue;

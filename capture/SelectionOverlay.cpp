@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SelectionOverlay.h"
 
+#include "ChromeWindow.h"
 #include "DesktopAppearance.h"
 #include "FocusHandOff.h"
 #include "OverlayView.h"
@@ -19,8 +20,6 @@
 namespace vantrel {
 
 namespace {
-
-constexpr int completionDelayMs = 120;
 
 // The process-wide slot: a new overlay replaces the old one.
 std::unique_ptr<SelectionOverlay>& activeSlot()
@@ -81,6 +80,12 @@ void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
     std::map<quint32, Capture> frozen;
     if (Settings::shared().freezeScreen() && freezesScreen(purpose))
         frozen = ScreenCapture::captureAllDisplays();
+    // Without a compositor a translucent window shows black, not the screen behind it: the
+    // overlay then shows a fresh picture of the screen under its dimming, so the user still
+    // selects on what is there. Captures keep being taken live.
+    std::map<quint32, Capture> backdrops;
+    if (frozen.empty() && !desktopIsCompositing())
+        backdrops = ScreenCapture::captureAllDisplays();
     std::vector<WindowInfo> windows;
     if (offersWindowMode(purpose))
         windows = ScreenCapture::selectableWindows();
@@ -89,14 +94,16 @@ void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
     // The old overlay's windows go with it; it never completes.
     if (SelectionOverlay* old = active())
         old->m_finished = true;
-    activeSlot().reset(new SelectionOverlay(purpose, std::move(frozen), std::move(windows), std::move(completion)));
+    activeSlot().reset(new SelectionOverlay(
+        purpose, std::move(frozen), std::move(backdrops), std::move(windows), std::move(completion)));
     activeSlot()->show(startsInWindowMode(purpose));
 }
 
-SelectionOverlay::SelectionOverlay(
-    OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows, Completion completion)
+SelectionOverlay::SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen,
+    std::map<quint32, Capture> backdrops, std::vector<WindowInfo> windows, Completion completion)
     : m_purpose(purpose)
     , m_frozen(std::move(frozen))
+    , m_backdrops(std::move(backdrops))
     , m_windows(std::move(windows))
     , m_completion(std::move(completion))
 { }
@@ -118,8 +125,11 @@ void SelectionOverlay::show(bool windowMode)
         std::optional<Capture> frozen;
         if (auto it = m_frozen.find(id); it != m_frozen.end())
             frozen = it->second;
-        OverlayView* view = viewFor(screen, !frozen.has_value());
-        view->reset(*this, m_purpose, frozen, &m_windows);
+        std::optional<Capture> backdrop;
+        if (auto it = m_backdrops.find(id); it != m_backdrops.end())
+            backdrop = it->second;
+        OverlayView* view = viewFor(screen, !frozen && !backdrop);
+        view->reset(*this, m_purpose, frozen, &m_windows, backdrop);
         view->state().setWindowMode(windowMode);
         if (m_purpose == OverlayPurpose::allInOne) {
             if (auto it = last.find(id); it != last.end())

@@ -24,6 +24,9 @@ class SelectionOverlay : public QObject, public OverlayHost
     Q_OBJECT
 public:
     using Completion = std::function<void(std::optional<SelectionResult>)>;
+    // How long after leaving the screen the completion runs, so that the capture never shows
+    // the overlay's last frame.
+    static constexpr int completionDelayMs = 120;
 
     // Freezes the screens and fetches the window list as the purpose asks, then shows the
     // overlay. The completion runs once, 0.12 s after the overlay has left the screen, with the
@@ -51,8 +54,8 @@ public:
 
 private:
     static bool& beginning();
-    SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::vector<WindowInfo> windows,
-        Completion completion);
+    SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::map<quint32, Capture> backdrops,
+        std::vector<WindowInfo> windows, Completion completion);
     void show(bool windowMode);
     void finish(std::optional<SelectionResult> result);
     void grabKeyboard(int attempt);
@@ -61,6 +64,7 @@ private:
 
     OverlayPurpose m_purpose;
     std::map<quint32, Capture> m_frozen;
+    std::map<quint32, Capture> m_backdrops;
     std::vector<WindowInfo> m_windows;
     Completion m_completion;
     std::vector<OverlayView*> m_views;

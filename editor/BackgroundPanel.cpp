@@ -4,6 +4,7 @@
 #include "BackgroundRenderer.h"
 #include "CanvasView.h"
 #include "EditorDocument.h"
+#include "SwatchPainter.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -11,7 +12,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -76,28 +76,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF square = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-        QPainterPath rounded;
-        rounded.addRoundedRect(square, 8, 8);
-        painter.save();
-        painter.setClipPath(rounded);
-        if (m_preset.colors.size() == 1) {
-            painter.fillRect(square, m_preset.colors.first());
-        } else {
-            // Top-leading to bottom-trailing.
-            QLinearGradient gradient(square.topLeft(), square.bottomRight());
-            for (int i = 0; i < m_preset.colors.size(); ++i)
-                gradient.setColorAt(double(i) / (m_preset.colors.size() - 1), m_preset.colors[i]);
-            painter.fillRect(square, gradient);
-        }
-        painter.restore();
-        QColor faint = palette().color(QPalette::WindowText);
-        faint.setAlphaF(0.15);
-        const bool outlined = isOutlined();
-        painter.setPen(QPen(outlined ? palette().color(QPalette::Highlight) : faint, outlined ? 3 : 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(rounded);
+        paintSwatch(painter, rect(), diagonalFill(m_preset.colors), isOutlined(), palette());
     }
 
 private:
@@ -133,7 +112,6 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     column->setSpacing(14);
     column->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
-    // 1. The switch.
     m_enabled = new QCheckBox(QStringLiteral("Background"), m_content);
     QFont headline = m_enabled->font();
     headline.setBold(true);
@@ -148,7 +126,7 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     });
     column->addWidget(m_enabled);
 
-    // 2. Presets, four to a row.
+    // Four presets to a row fill the panel's width without scrolling sideways.
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(8);
@@ -165,13 +143,12 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     grid->setColumnStretch(4, 1);
     column->addLayout(grid);
 
-    // 3. Sliders.
     m_padding = addSlider(QStringLiteral("Padding"), [](BackgroundSettings& s, double v) { s.padding = v; });
     m_cornerRadius
         = addSlider(QStringLiteral("Corner Radius"), [](BackgroundSettings& s, double v) { s.cornerRadius = v; });
     m_shadow = addSlider(QStringLiteral("Shadow"), [](BackgroundSettings& s, double v) { s.shadow = v; });
 
-    // 4. Aspect ratio, as a row of exclusive segments.
+    // The aspect ratios are exclusive, so they read as one segmented row.
     column->addWidget(caption(QStringLiteral("Aspect Ratio"), m_content));
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
@@ -193,7 +170,6 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     }
     column->addLayout(segments);
 
-    // 5. Auto Balance.
     m_autoBalance = new QPushButton(QStringLiteral("Auto Balance"), m_content);
     m_autoBalance->setFocusPolicy(Qt::NoFocus);
     connect(m_autoBalance, &QPushButton::clicked, this, [this] {

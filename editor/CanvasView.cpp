@@ -2,11 +2,11 @@
 #include "CanvasView.h"
 
 #include "ImageBuffers.h"
+#include "ImageFiles.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -74,11 +74,9 @@ QImage imageFromMime(const QMimeData& data)
 {
     const QList<QUrl> urls = data.urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
-        QImageReader reader(urls.first().toLocalFile());
-        reader.setAutoTransform(true);
-        const QImage image = reader.read();
-        if (!image.isNull())
-            return image;
+        // A dropped pipe or device must not hang the editor: regular files only.
+        if (Expected<OpenedImage> opened = loadImageFile(urls.first().toLocalFile()))
+            return opened->image;
     }
     if (data.hasImage()) {
         const QImage image = qvariant_cast<QImage>(data.imageData());
@@ -313,6 +311,13 @@ bool CanvasView::dragCacheFits(const CanvasGeometry& g) const
         && std::equal(split + 1, annotations.end(), c.rest.begin() + std::ptrdiff_t(c.index));
 }
 
+std::array<QPointF, 8> CanvasView::cropHandles(const QRectF& f)
+{
+    const QPointF c = f.center();
+    return {f.topLeft(), f.topRight(), f.bottomRight(), f.bottomLeft(), QPointF(c.x(), f.top()),
+        QPointF(f.right(), c.y()), QPointF(c.x(), f.bottom()), QPointF(f.left(), c.y())};
+}
+
 void CanvasView::paintCropOverlay(QPainter& painter, const CanvasGeometry& g) const
 {
     const QRectF image = g.imageRect();
@@ -326,8 +331,11 @@ void CanvasView::paintCropOverlay(QPainter& painter, const CanvasGeometry& g) co
     shade.addRect(k);
     painter.fillPath(shade, QColor(0, 0, 0, 128));
 
-    painter.setPen(QPen(Qt::white, 1.5));
+    // A dark line under the white one keeps the frame visible on white pictures too.
     painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 0, 0, 140), 3));
+    painter.drawRect(k);
+    painter.setPen(QPen(Qt::white, 1.5));
     painter.drawRect(k);
 
     QColor third = Qt::white;
@@ -338,6 +346,14 @@ void CanvasView::paintCropOverlay(QPainter& painter, const CanvasGeometry& g) co
         const double y = k.top() + k.height() * i / 3;
         painter.drawLine(QPointF(x, k.top()), QPointF(x, k.bottom()));
         painter.drawLine(QPointF(k.left(), y), QPointF(k.right(), y));
+    }
+
+    // The handles: white squares with a dark rim, so they read on light and dark pictures alike.
+    painter.setPen(QPen(QColor(0, 0, 0, 170), 1));
+    painter.setBrush(Qt::white);
+    for (const QPointF& handle : cropHandles(k)) {
+        const double half = handleDiameter / 2;
+        painter.drawRect(QRectF(handle - QPointF(half, half), QSizeF(handleDiameter, handleDiameter)));
     }
 
     if (crop) {
@@ -458,6 +474,21 @@ void CanvasView::press(QPointF p, int clickCount, Qt::KeyboardModifiers modifier
     case Tool::crop: {
         const std::optional<QRectF>& crop = doc.crop();
         doc.pushUndo();
+        // A handle resizes the frame (the whole picture's when nothing is cropped yet); only a
+        // press elsewhere starts a new crop.
+        const QRectF frame = crop ? *crop : QRectF(QPointF(0, 0), QSizeF(doc.base().size()));
+        const std::array<QPointF, 8> handles = cropHandles(g.toView(frame));
+        const std::array<QPointF, 8> anchors = cropHandles(frame);
+        for (int i = 0; i < 8; ++i) {
+            if (distance(handles[i], p) >= handleReach)
+                continue;
+            // The opposite handle stays put: corners 0↔2, 1↔3, sides 4↔6, 5↔7.
+            const QPointF anchor = anchors[i < 4 ? (i + 2) % 4 : 4 + (i - 4 + 2) % 4];
+            const bool horizontal = i < 4 || i == 5 || i == 7;
+            const bool vertical = i < 4 || i == 4 || i == 6;
+            m_drag = ResizingCrop {anchor, horizontal, vertical, frame, crop};
+            return;
+        }
         if (crop && crop->contains(q)) {
             m_drag = MovingCrop {q, *crop};
         } else {
@@ -589,6 +620,19 @@ void CanvasView::dragDocument(QPointF p, Qt::KeyboardModifiers modifiers)
     } else if (const auto* cropping = std::get_if<Cropping>(&m_drag)) {
         const QPointF clamped(std::clamp(q.x(), 0.0, base.width()), std::clamp(q.y(), 0.0, base.height()));
         doc.setCrop(QRectF(cropping->from, clamped).normalized());
+    } else if (const auto* resizing = std::get_if<ResizingCrop>(&m_drag)) {
+        const QPointF clamped(std::clamp(q.x(), 0.0, base.width()), std::clamp(q.y(), 0.0, base.height()));
+        const QRectF& r = resizing->cropAtPress;
+        double left = r.left(), right = r.right(), top = r.top(), bottom = r.bottom();
+        if (resizing->horizontal) {
+            left = std::min(resizing->anchor.x(), clamped.x());
+            right = std::max(resizing->anchor.x(), clamped.x());
+        }
+        if (resizing->vertical) {
+            top = std::min(resizing->anchor.y(), clamped.y());
+            bottom = std::max(resizing->anchor.y(), clamped.y());
+        }
+        doc.setCrop(QRectF(QPointF(left, top), QPointF(right, bottom)));
     } else if (const auto* movingCrop = std::get_if<MovingCrop>(&m_drag)) {
         QRectF r = movingCrop->cropAtPress.translated(q - movingCrop->from);
         r.moveTo(std::max(0.0, std::min(r.x(), base.width() - r.width())),
@@ -610,6 +654,11 @@ void CanvasView::release()
         const std::optional<QRectF>& crop = doc.crop();
         if (crop && (crop->width() < minimumCrop || crop->height() < minimumCrop))
             doc.setCrop(std::nullopt);
+    } else if (const auto* resizing = std::get_if<ResizingCrop>(&m_drag)) {
+        // A frame squeezed to a sliver goes back to what it was rather than vanishing.
+        const std::optional<QRectF>& crop = doc.crop();
+        if (crop && (crop->width() < minimumCrop || crop->height() < minimumCrop))
+            doc.setCrop(resizing->before);
     }
     if (m_pressMark && !std::holds_alternative<std::monostate>(m_drag))
         doc.withdrawUnchangedUndo(*m_pressMark);

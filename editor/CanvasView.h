@@ -9,6 +9,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <variant>
@@ -83,7 +84,22 @@ public:
         QPointF from;
         QRectF cropAtPress;
     };
-    using Drag = std::variant<std::monostate, Drawing, Moving, Handle, Cropping, MovingCrop>;
+    // A crop handle dragged: the sides it moves follow the pointer, the opposite ones stay at
+    // `anchor` (base pixels).
+    struct ResizingCrop
+    {
+        QPointF anchor;
+        bool horizontal;
+        bool vertical;
+        QRectF cropAtPress;
+        std::optional<QRectF> before; // the crop as it was, restored when the drag ends too small
+    };
+    using Drag = std::variant<std::monostate, Drawing, Moving, Handle, Cropping, MovingCrop, ResizingCrop>;
+
+    // The crop frame's eight handles in `frame`'s coordinates: corners first (top-left,
+    // top-right, bottom-right, bottom-left), then the middles of the top, right, bottom and left
+    // sides.
+    static std::array<QPointF, 8> cropHandles(const QRectF& frame);
 
     // Distances in view points.
     static constexpr double handleDiameter = 10;

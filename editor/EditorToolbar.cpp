@@ -170,6 +170,109 @@ QIcon colorIcon(const QColor& color)
     return QIcon(pixmap);
 }
 
+// Lays the toolbar's clusters left to right and wraps them onto another row when the window is
+// narrower than all of them, so no control is ever out of sight. The last cluster (undo, redo,
+// transform, background) sits at the trailing end of its row, as a stretch would put it.
+class ToolbarFlow : public QLayout
+{
+public:
+    explicit ToolbarFlow(QWidget* parent)
+        : QLayout(parent)
+    {
+        setContentsMargins(10, 0, 10, 0);
+        setSpacing(6);
+    }
+    ~ToolbarFlow() override
+    {
+        while (QLayoutItem* item = takeAt(0))
+            delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { m_items.append(item); }
+    int count() const override { return int(m_items.size()); }
+    QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
+    QLayoutItem* takeAt(int index) override
+    {
+        return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    QSize sizeHint() const override
+    {
+        // One row when there is room for it.
+        int width = contentsMargins().left() + contentsMargins().right();
+        for (QLayoutItem* item : m_items) {
+            if (!item->isEmpty())
+                width += item->sizeHint().width() + spacing();
+        }
+        return QSize(width, EditorToolbar::barHeight);
+    }
+    QSize minimumSize() const override
+    {
+        int width = 0;
+        for (QLayoutItem* item : m_items)
+            width = std::max(width, item->isEmpty() ? 0 : item->sizeHint().width());
+        return QSize(width + contentsMargins().left() + contentsMargins().right(), EditorToolbar::barHeight);
+    }
+    void setGeometry(const QRect& rect) override
+    {
+        QLayout::setGeometry(rect);
+        // The window's layout keeps an earlier answer for this width (taken before the controls
+        // had their final sizes, or before one was shown): when the rows now need another
+        // height, tell it to ask again.
+        if (arrange(rect, true) != rect.height()) {
+            if (QWidget* bar = parentWidget())
+                bar->updateGeometry();
+        }
+    }
+
+private:
+    // The height the rows need within `rect`'s width; places the items when `place` is set.
+    int arrange(const QRect& rect, bool place) const
+    {
+        const QMargins m = contentsMargins();
+        const int left = rect.x() + m.left();
+        const int right = rect.x() + rect.width() - m.right();
+        std::vector<std::vector<QLayoutItem*>> rows(1);
+        int tallest = 0;
+        int x = left;
+        for (QLayoutItem* item : m_items) {
+            if (item->isEmpty())
+                continue;
+            const QSize size = item->sizeHint();
+            if (x > left && x + size.width() > right) {
+                rows.emplace_back();
+                x = left;
+            }
+            rows.back().push_back(item);
+            x += size.width() + spacing();
+            tallest = std::max(tallest, size.height());
+        }
+        // One row is exactly the bar's height; each further row adds the tallest control.
+        const int rowGap = 4;
+        const int pad = std::max(0, (EditorToolbar::barHeight - tallest) / 2);
+        const int height = 2 * pad + int(rows.size()) * tallest + (int(rows.size()) - 1) * rowGap;
+        if (place) {
+            int y = rect.y() + pad;
+            for (const auto& row : rows) {
+                int at = left;
+                for (QLayoutItem* item : row) {
+                    const QSize size = item->sizeHint();
+                    if (item == m_items.constLast()) // the trailing cluster
+                        at = std::max(at, right - size.width());
+                    item->setGeometry(QRect(QPoint(at, y + (tallest - size.height()) / 2), size));
+                    at += size.width() + spacing();
+                }
+                y += tallest + rowGap;
+            }
+        }
+        return std::max(height, int(EditorToolbar::barHeight));
+    }
+
+    QList<QLayoutItem*> m_items;
+};
+
 } // namespace
 
 const std::array<QColor, 9>& swatchColors()
@@ -195,31 +298,36 @@ QString pointLabel(long long points)
 
 EditorToolbar::EditorToolbar(
     EditorDocument* doc, CanvasView* canvas, EditorWindowController* controller, QWidget* parent)
-    : QScrollArea(parent)
+    : QWidget(parent)
     , m_doc(doc)
     , m_canvas(canvas)
 {
-    // Narrow windows scroll the bar sideways rather than refusing to shrink.
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(true);
-    setFixedHeight(barHeight);
     setFocusPolicy(Qt::NoFocus);
     setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
+    // The window gives the bar the height its rows need at its width (height for width).
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
 
-    auto* content = new QWidget(this);
-    content->setBackgroundRole(QPalette::Window);
-    auto* row = new QHBoxLayout(content);
-    row->setContentsMargins(10, 0, 10, 0);
-    row->setSpacing(6);
+    QWidget* content = this;
+    auto* row = new ToolbarFlow(content);
+    // Each cluster stays whole when the bar wraps: a widget holding its controls in a row.
+    auto cluster = [content](int spacing) {
+        auto* box = new QWidget(content);
+        auto* layout = new QHBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(spacing);
+        return std::pair {box, layout};
+    };
 
-    // 1–2. Tools in their groups.
+    // Tools in their groups, dividers between, so related tools sit together.
     for (std::size_t g = 0; g < groups.size(); ++g) {
-        if (g > 0)
-            row->addWidget(divider(content));
-        auto* group = new QHBoxLayout;
-        group->setSpacing(2);
+        auto [box, group] = cluster(2);
+        if (g > 0) {
+            group->addWidget(divider(box));
+            group->addSpacing(4);
+        }
         for (Tool tool : groups[g]) {
             auto* button = new ToolButton(tool, doc, content);
             connect(
@@ -227,20 +335,18 @@ EditorToolbar::EditorToolbar(
             m_toolButtons[tool] = button;
             group->addWidget(button);
         }
-        row->addLayout(group);
+        row->addWidget(box);
     }
-    row->addWidget(divider(content));
 
-    // 3. Colours and the colour well.
-    auto* colours = new QHBoxLayout;
-    colours->setSpacing(0);
+    auto [colourBox, colours] = cluster(0);
+    colours->addWidget(divider(colourBox));
+    colours->addSpacing(6);
     for (const QColor& color : swatchColors()) {
         auto* swatch = new SwatchButton(color, doc, content);
         connect(swatch, &QAbstractButton::clicked, this, [this, color] { act([=, this] { m_doc->setColor(color); }); });
         m_swatches.push_back(swatch);
         colours->addWidget(swatch);
     }
-    row->addLayout(colours);
     m_colorWell = new QToolButton(content);
     m_colorWell->setFixedSize(26, 28);
     m_colorWell->setIconSize(QSize(22, 22));
@@ -255,9 +361,9 @@ EditorToolbar::EditorToolbar(
             [this](const QColor& color) { act([=, this] { m_doc->setColor(color); }); });
         dialog->open();
     });
-    row->addWidget(m_colorWell);
+    colours->addWidget(m_colorWell);
+    row->addWidget(colourBox);
 
-    // 4. Stroke width.
     m_strokeWidth = menuButton(QStringLiteral("lineweight"), QStringLiteral("Stroke width"), content);
     for (int points : strokeWidths) {
         QAction* action = m_strokeWidth->menu()->addAction(pointLabel(points));
@@ -268,7 +374,6 @@ EditorToolbar::EditorToolbar(
     }
     row->addWidget(m_strokeWidth);
 
-    // 5. Arrow style.
     m_arrowStyle = new QComboBox(content);
     m_arrowStyle->addItems(
         {QStringLiteral("Tapered"), QStringLiteral("Classic"), QStringLiteral("Double"), QStringLiteral("Curved")});
@@ -278,7 +383,6 @@ EditorToolbar::EditorToolbar(
         [this](int index) { act([=, this] { m_doc->setArrowStyle(index); }); });
     row->addWidget(m_arrowStyle);
 
-    // 6. Text style and font size.
     m_textStyle = new QComboBox(content);
     m_textStyle->addItems(
         {QStringLiteral("Plain"), QStringLiteral("Outline"), QStringLiteral("Label"), QStringLiteral("Shadow")});
@@ -297,7 +401,7 @@ EditorToolbar::EditorToolbar(
     }
     row->addWidget(m_fontSize);
 
-    // 7. Crop.
+    // Crop's own buttons; shown only while the crop tool is chosen.
     m_cropDone = new QPushButton(QStringLiteral("Done"), content);
     m_cropDone->setFocusPolicy(Qt::NoFocus);
     m_cropDone->setShortcut(QKeySequence(Qt::Key_Return));
@@ -313,17 +417,15 @@ EditorToolbar::EditorToolbar(
     });
     row->addWidget(m_cropReset);
 
-    row->addStretch(1);
-
-    // 8. Undo and redo. Ctrl stands for the Command key of the original shortcuts.
+    // Undo, redo, transforms and the background toggle: one cluster at the trailing end.
+    auto [trailingBox, trailing] = cluster(6);
     m_undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo (Ctrl+Z)"), content);
     connect(m_undo, &QToolButton::clicked, controller, &EditorWindowController::undo);
-    row->addWidget(m_undo);
+    trailing->addWidget(m_undo);
     m_redo = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("Redo (Shift+Ctrl+Z)"), content);
     connect(m_redo, &QToolButton::clicked, controller, &EditorWindowController::redo);
-    row->addWidget(m_redo);
+    trailing->addWidget(m_redo);
 
-    // 9. Rotate, flip and resize.
     m_transform = menuButton(QStringLiteral("rotate.right"), QStringLiteral("Rotate, flip & resize"), content);
     QMenu* transforms = m_transform->menu();
     auto addTransform = [&](const QString& text, std::function<void()> command) {
@@ -335,20 +437,19 @@ EditorToolbar::EditorToolbar(
     addTransform(QStringLiteral("Flip Vertical"), [this] { m_doc->transform(0, false, true); });
     transforms->addSeparator();
     addTransform(QStringLiteral("Resize to 50%"), [this] { m_doc->resize(m_doc->base().width() / 2); });
-    addTransform(QStringLiteral("Resize to 1x (non-Retina)"),
+    addTransform(QStringLiteral("Resize to 1x (non-HiDPI)"),
         [this] { m_doc->resize(static_cast<int>(std::trunc(m_doc->base().width() / m_doc->scale()))); });
-    row->addWidget(m_transform);
+    trailing->addWidget(m_transform);
 
-    // 10. The background panel.
     m_backgroundToggle = symbolButton(QStringLiteral("photo.artframe"), QStringLiteral("Background tool"), content);
     m_backgroundToggle->setCheckable(true);
     connect(m_backgroundToggle, &QToolButton::toggled, this, [this](bool shown) {
         if (shown != m_doc->showBackgroundPanel())
             act([=, this] { m_doc->setShowBackgroundPanel(shown); });
     });
-    row->addWidget(m_backgroundToggle);
+    trailing->addWidget(m_backgroundToggle);
+    row->addWidget(trailingBox);
 
-    setWidget(content);
     connect(m_doc, &EditorDocument::changed, this, &EditorToolbar::refresh);
     refresh();
 }

@@ -5,7 +5,7 @@
 
 #include <QColor>
 #include <QList>
-#include <QScrollArea>
+#include <QWidget>
 
 #include <array>
 #include <map>
@@ -34,12 +34,13 @@ QString pointLabel(long long points);
 // The editor's top bar: tools in four groups, colours, stroke width, the arrow and text style
 // pickers when they apply, crop Done/Reset, undo/redo, rotate/flip/resize and the background
 // panel toggle. Every control acts on the document (ending any inline text editing first) and
-// follows it.
-class EditorToolbar : public QScrollArea
+// follows it. A window too narrow for one row wraps the bar onto more rows: nothing is ever out
+// of sight.
+class EditorToolbar : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int barHeight = 52; // points
+    static constexpr int barHeight = 52; // points, for one row
     static inline const std::vector<std::vector<Tool>> groups = {
         {Tool::select, Tool::crop},
         {Tool::rectangle, Tool::filledRect, Tool::ellipse, Tool::line, Tool::arrow},
@@ -52,6 +53,7 @@ public:
     EditorToolbar(EditorDocument* doc, CanvasView* canvas, EditorWindowController* controller, QWidget* parent);
 
     QAbstractButton* toolButton(Tool tool) const { return m_toolButtons.at(tool); }
+    const std::map<Tool, QAbstractButton*>& toolButtons() const { return m_toolButtons; }
     const std::vector<QAbstractButton*>& swatches() const { return m_swatches; }
     QToolButton* colorWell() const { return m_colorWell; }
     QToolButton* strokeWidthButton() const { return m_strokeWidth; }

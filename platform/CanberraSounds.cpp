@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Sounds.h"
+#include "SystemLog.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -67,6 +68,8 @@ QByteArray synthesise(
 
 } // namespace
 
+// Shared by the player and the tasks it queued, so that a task still running when the player
+// goes keeps what it uses alive; the last owner frees the context and removes the files.
 struct CanberraSounds::State
 {
     std::mutex mutex;
@@ -74,6 +77,17 @@ struct CanberraSounds::State
     bool failed = false;
     QString shutterPath;
     QString tickPath;
+
+    ~State()
+    {
+        if (context)
+            ca_context_destroy(context);
+        // Vantrel's own sounds are temporary files: nothing of them stays behind.
+        if (!shutterPath.isEmpty())
+            QFile::remove(shutterPath);
+        if (!tickPath.isEmpty())
+            QFile::remove(tickPath);
+    }
 
     ca_context* ensureContext()
     {
@@ -101,46 +115,52 @@ struct CanberraSounds::State
 };
 
 CanberraSounds::CanberraSounds()
-    : m_state(new State)
-{ }
+    : m_state(std::make_shared<State>())
+    , m_pool(std::make_unique<QThreadPool>())
+{
+    // One sound after the other, in the order asked; never on the caller's thread.
+    m_pool->setMaxThreadCount(1);
+}
 
 CanberraSounds::~CanberraSounds()
 {
-    QThreadPool::globalInstance()->waitForDone(500);
-    std::lock_guard lock(m_state->mutex);
-    if (m_state->context)
-        ca_context_destroy(m_state->context);
-    delete m_state;
+    // Sounds not started yet are dropped; the one playing may finish. A sound server that does
+    // not answer must not hold up quitting: then the worker is left to end on its own, with the
+    // state it shares.
+    m_pool->clear();
+    if (!m_pool->waitForDone(teardownWaitMs)) {
+        systemLog(QStringLiteral("Vantrel: the sound server did not answer; leaving it behind"));
+        (void)m_pool.release();
+    }
+}
+
+void CanberraSounds::play(std::function<void(State&)> task)
+{
+    m_pool->start([state = m_state, task = std::move(task)] {
+        std::lock_guard lock(state->mutex);
+        if (state->ensureContext())
+            task(*state);
+    });
 }
 
 void CanberraSounds::playCapture()
 {
     // Connecting to the sound server can take a moment; never on the capture path.
-    State* state = m_state;
-    QThreadPool::globalInstance()->start([state] {
-        std::lock_guard lock(state->mutex);
-        ca_context* c = state->ensureContext();
-        if (!c)
-            return;
-        if (ca_context_play(
-                c, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION, "Screenshot taken", nullptr)
+    play([](State& state) {
+        if (ca_context_play(state.context, 0, CA_PROP_EVENT_ID, "screen-capture", CA_PROP_EVENT_DESCRIPTION,
+                "Screenshot taken", nullptr)
             != CA_SUCCESS) {
-            const QByteArray path = state->shutterPath.toLocal8Bit();
-            ca_context_play(c, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+            const QByteArray path = state.shutterPath.toLocal8Bit();
+            ca_context_play(state.context, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
         }
     });
 }
 
 void CanberraSounds::playTick()
 {
-    State* state = m_state;
-    QThreadPool::globalInstance()->start([state] {
-        std::lock_guard lock(state->mutex);
-        ca_context* c = state->ensureContext();
-        if (!c)
-            return;
-        const QByteArray path = state->tickPath.toLocal8Bit();
-        ca_context_play(c, 1, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+    play([](State& state) {
+        const QByteArray path = state.tickPath.toLocal8Bit();
+        ca_context_play(state.context, 1, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
     });
 }
 

@@ -2,11 +2,10 @@
 #include "ChromeWindow.h"
 
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
 #include <QApplication>
 #include <QWidget>
-
-#include <cstdlib>
 
 namespace vantrel {
 
@@ -37,11 +36,8 @@ bool desktopIsCompositing()
     if (!c)
         return true; // offscreen: nothing to shape
     const xcb_atom_t selection = x11::atom("_NET_WM_CM_S0");
-    xcb_get_selection_owner_reply_t* reply
-        = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
-    std::free(reply);
-    return owned;
+    const auto reply = x11::reply(xcb_get_selection_owner_reply, c, xcb_get_selection_owner(c, selection));
+    return reply && reply->owner != XCB_WINDOW_NONE;
 }
 
 } // namespace vantrel

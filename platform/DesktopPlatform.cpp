@@ -4,12 +4,12 @@
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
 #include "FocusService.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
-#include "SavePanel.h"
+#include "SaveDialog.h"
 #include "ScreenGrabber.h"
 #include "Service.h"
 #include "Sounds.h"
@@ -38,8 +38,8 @@ struct DesktopPlatform::Services
     X11ScreenGrabber screenGrabber;
     QtClipboard clipboard;
     DesktopWorkspace workspace;
-    QtSavePanel savePanel;
-    QtFolderPanel folderPanel;
+    QtSaveDialog saveDialog;
+    QtFolderDialog folderDialog;
     TesseractTextRecognizer textRecognizer;
     ZXingBarcodeReader barcodeReader;
 
@@ -54,8 +54,8 @@ struct DesktopPlatform::Services
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
-    ScopedService<SavePanel> savePanelSlot {&savePanel};
-    ScopedService<FolderPanel> folderPanelSlot {&folderPanel};
+    ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
+    ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
     ScopedService<TextRecognizer> textRecognizerSlot {&textRecognizer};
     ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
 };

@@ -28,6 +28,9 @@ public:
     virtual ~CaptureAccess() = default;
     virtual bool preflight() = 0;
     virtual bool request() = 0;
+    // Whether the user can be asked at all: where reading the screen is never refused, no
+    // window should show a permission the user has no way to give or take away.
+    virtual bool canRefuse() const = 0;
 };
 
 // X11 lets every client read the screen: both questions answer yes.
@@ -36,6 +39,7 @@ class GrantedCaptureAccess : public CaptureAccess
 public:
     bool preflight() override { return true; }
     bool request() override { return true; }
+    bool canRefuse() const override { return false; }
 };
 
 } // namespace vantrel

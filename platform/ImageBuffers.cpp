@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImageBuffers.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <limits>
+#include <malloc.h>
 #include <mutex>
 #include <sys/mman.h>
 
@@ -32,14 +40,71 @@ std::mutex& poolMutex()
 
 std::deque<Buffer>& pool()
 {
-    static std::deque<Buffer> buffers;
-    return buffers;
+    // Never destroyed: images freed while the process ends still park their buffers here.
+    static auto* buffers = new std::deque<Buffer>;
+    return *buffers;
 }
 
 qsizetype& poolSize()
 {
     static qsizetype bytes = 0;
     return bytes;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Guarded by poolMutex().
+Clock::time_point& lastActivity()
+{
+    static Clock::time_point when;
+    return when;
+}
+
+std::atomic<int> idleTrimDelayMs {defaultIdleTrimDelayMs};
+std::atomic<bool> idleTrimPending {false};
+
+void trimWhenIdle();
+
+// Called from any thread: the check runs on the application's thread, through a timer the
+// application object owns (a pending one-off timer would outlive the application).
+void scheduleIdleTrim(int delayMs)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || idleTrimPending.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [delayMs] {
+            static QPointer<QTimer> timer;
+            if (!timer) {
+                timer = new QTimer(QCoreApplication::instance());
+                timer->setSingleShot(true);
+                QObject::connect(timer, &QTimer::timeout, [] {
+                    idleTrimPending = false;
+                    trimWhenIdle();
+                });
+            }
+            timer->start(delayMs);
+        },
+        Qt::QueuedConnection);
+}
+
+void trimWhenIdle()
+{
+    const auto idle = std::chrono::milliseconds(idleTrimDelayMs.load());
+    {
+        std::lock_guard lock(poolMutex());
+        const auto quiet = Clock::now() - lastActivity();
+        if (quiet < idle) {
+            // Still busy: look again when the pool will have been quiet long enough.
+            scheduleIdleTrim(int(std::chrono::duration_cast<std::chrono::milliseconds>(idle - quiet).count()) + 1);
+            return;
+        }
+    }
+    trimPool();
+    // Freed pictures below the pool's threshold (thumbnails, PNG data) leave free pages in the
+    // C library's heaps; give them back too.
+    malloc_trim(0);
 }
 
 void release(void* info)
@@ -49,6 +114,7 @@ void release(void* info)
         std::lock_guard lock(poolMutex());
         pool().push_back(*buffer);
         poolSize() += buffer->capacity;
+        lastActivity() = Clock::now();
         while (poolSize() > poolLimit && !pool().empty()) {
             poolSize() -= pool().front().capacity;
             std::free(pool().front().data);
@@ -56,6 +122,7 @@ void release(void* info)
         }
     }
     delete buffer;
+    scheduleIdleTrim(idleTrimDelayMs);
 }
 
 Buffer obtain(qsizetype bytes)
@@ -63,6 +130,7 @@ Buffer obtain(qsizetype bytes)
     const qsizetype capacity = (bytes + hugePage - 1) / hugePage * hugePage;
     {
         std::lock_guard lock(poolMutex());
+        lastActivity() = Clock::now();
         auto& buffers = pool();
         for (auto it = buffers.begin(); it != buffers.end(); ++it) {
             // Reuse only a close fit so that a small image does not pin a large buffer.
@@ -107,6 +175,11 @@ void trimPool()
         std::free(buffer.data);
     pool().clear();
     poolSize() = 0;
+}
+
+void setIdleTrimDelay(int milliseconds)
+{
+    idleTrimDelayMs = std::max(0, milliseconds);
 }
 
 qsizetype pooledBytes()

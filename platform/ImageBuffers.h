@@ -15,4 +15,10 @@ void trimPool();
 // Bytes currently parked in the pool.
 qsizetype pooledBytes();
 
+// Once no large image has been made or freed for this long, the pool is emptied and the C
+// library hands its free pages back to the system: memory comes back after a burst of
+// captures or an editing session. Needs a running Qt event loop; milliseconds.
+inline constexpr int defaultIdleTrimDelayMs = 3000;
+void setIdleTrimDelay(int milliseconds);
+
 } // namespace vantrel::imagebuffers

@@ -35,7 +35,9 @@ QJsonObject encode(const PreferenceValue& value)
         value);
 }
 
-std::optional<PreferenceValue> decode(const QJsonValue& stored)
+} // namespace
+
+std::optional<PreferenceValue> decodePreferenceValue(const QJsonValue& stored)
 {
     if (!stored.isObject())
         return std::nullopt;
@@ -66,7 +68,14 @@ std::optional<PreferenceValue> decode(const QJsonValue& stored)
     return std::nullopt;
 }
 
-} // namespace
+std::optional<QJsonObject> parsePreferenceFile(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
 
 JsonPreferenceStore::JsonPreferenceStore(QString path)
     : m_path(std::move(path))
@@ -86,10 +95,8 @@ void JsonPreferenceStore::load()
     const QByteArray bytes = file.readAll();
     file.close();
 
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error == QJsonParseError::NoError && document.isObject()) {
-        m_root = document.object();
+    if (std::optional<QJsonObject> root = parsePreferenceFile(bytes)) {
+        m_root = std::move(*root);
         return;
     }
 
@@ -114,7 +121,7 @@ std::optional<PreferenceValue> JsonPreferenceStore::value(const QString& key) co
     const auto it = m_root.constFind(key);
     if (it == m_root.constEnd())
         return std::nullopt;
-    return decode(*it);
+    return decodePreferenceValue(*it);
 }
 
 void JsonPreferenceStore::setValue(const QString& key, const PreferenceValue& value)

@@ -5,6 +5,8 @@
 
 #include <QJsonObject>
 
+#include <optional>
+
 namespace vantrel {
 
 // The settings file: one JSON object whose members are the keys, each holding a one-member
@@ -14,6 +16,12 @@ namespace vantrel {
 //
 // A file that cannot be parsed is moved aside to "<name>.unreadable-<UTC time>" before anything
 // is written over it; members this version does not understand are written back untouched.
+// The settings file's bytes as its JSON object; none when they are not one. Touches no file, so
+// tests and fuzzing can feed it anything.
+std::optional<QJsonObject> parsePreferenceFile(const QByteArray& bytes);
+// One member of that object as a typed value; none for a shape this version does not know.
+std::optional<PreferenceValue> decodePreferenceValue(const QJsonValue& stored);
+
 class JsonPreferenceStore : public PreferenceStore
 {
 public:

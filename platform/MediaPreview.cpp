@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaPreview.h"
 
+#include "media/VideoFrameImage.h"
+
 #include <QFileInfo>
 #include <QIcon>
 #include <QMimeDatabase>
@@ -12,8 +14,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libavutil/imgutils.h>
-
-#include <libswscale/swscale.h>
 }
 
 #include <cmath>
@@ -39,29 +39,6 @@ struct PacketFreer
 {
     void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
-
-QImage toImage(const AVFrame* frame)
-{
-    SwsContext* sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-        frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!sws)
-        return {};
-    // BGRA bytes are QImage's ARGB32 words on little-endian machines; RGBA8888 keeps byte order.
-    QImage image(frame->width, frame->height,
-        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? QImage::Format_ARGB32 : QImage::Format_RGBA8888);
-    if (QSysInfo::ByteOrder != QSysInfo::LittleEndian) {
-        sws_freeContext(sws);
-        sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width, frame->height,
-            AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!sws)
-            return {};
-    }
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    sws_freeContext(sws);
-    return image;
-}
 
 // Degrees clockwise that turn the stored picture upright, from the stream's display matrix.
 double uprightRotation(const AVStream* stream)
@@ -124,7 +101,7 @@ std::optional<QImage> firstVideoFrame(const QString& path)
     }
     if (!decoded)
         return std::nullopt;
-    QImage image = toImage(frame.get());
+    QImage image = media::imageFromVideoFrame(frame.get());
     if (image.isNull())
         return std::nullopt;
     if (const double degrees = uprightRotation(stream); std::fmod(std::abs(degrees), 360.0) > 0.5)

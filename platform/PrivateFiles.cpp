@@ -46,7 +46,68 @@ mode_t userDefaultMode()
     return 0666 & ~mask;
 }
 
+Error readError(const QString& description, int code = 0)
+{
+    return Error {.domain = QStringLiteral("File"), .code = code, .description = description};
+}
+
 } // namespace
+
+Expected<QByteArray> readRegularFile(const QString& path, qint64 maxBytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty())
+        return readError(QStringLiteral("there is no such file"), ENOENT);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return readError(QStringLiteral("there is no such file"), error);
+        return readError(QString::fromLocal8Bit(std::strerror(error)), error);
+    }
+    struct stat info
+    { };
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return readError(QString::fromLocal8Bit(std::strerror(error)), error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return readError(
+            S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file"),
+            S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+    if (info.st_size == 0) {
+        ::close(fd);
+        return readError(QStringLiteral("the file is empty"));
+    }
+    if (info.st_size > maxBytes) {
+        ::close(fd);
+        return readError(QStringLiteral("the file is too large"), EFBIG);
+    }
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, std::size_t(bytes.size() - filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            return readError(QString::fromLocal8Bit(std::strerror(error)), error);
+        }
+        if (got == 0)
+            break; // the file shrank while being read: decode what is there
+        filled += got;
+    }
+    ::close(fd);
+    bytes.truncate(filled);
+    if (bytes.isEmpty())
+        return readError(QStringLiteral("the file is empty"));
+    return bytes;
+}
 
 bool makePrivateDirectory(const QString& path)
 {
@@ -63,12 +124,33 @@ bool makePrivateDirectory(const QString& path)
     return ::chmod(native.constData(), info.st_mode & 0700) == 0;
 }
 
+namespace {
+
+// Main thread only, like the callers that share and drag captures.
+QStringList& temporaryDirectories()
+{
+    static QStringList folders;
+    return folders;
+}
+
+} // namespace
+
 std::optional<QString> makePrivateTemporaryDirectory()
 {
     QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vantrel-XXXXXX"));
     if (!::mkdtemp(pattern.data()))
         return std::nullopt;
-    return QFile::decodeName(pattern);
+    const QString folder = QFile::decodeName(pattern);
+    temporaryDirectories().append(folder);
+    return folder;
+}
+
+void removeTemporaryDirectories()
+{
+    // Errors are ignored: what cannot be removed is in a private folder of the temporary area.
+    for (const QString& folder : std::as_const(temporaryDirectories()))
+        QDir(folder).removeRecursively();
+    temporaryDirectories().clear();
 }
 
 std::optional<Error> writeFile(const QString& path, const QByteArray& bytes, WriteOptions options)

@@ -30,8 +30,15 @@ struct WriteOptions
 // folder itself (0700 for a new one). False when the folder cannot be made.
 bool makePrivateDirectory(const QString& path);
 
-// A fresh 0700 folder under the system temporary folder, made with mkdtemp.
+// A fresh 0700 folder under the system temporary folder, made with mkdtemp. It is remembered
+// until removeTemporaryDirectories() takes it away with everything in it.
 std::optional<QString> makePrivateTemporaryDirectory();
+// Removes every folder made by makePrivateTemporaryDirectory() in this process (when quitting).
+void removeTemporaryDirectories();
+
+// The whole of a regular file, at most `maxBytes` long. Opening never blocks: a pipe, a device
+// or a folder is refused at once, with words a toast can show ("it is a folder").
+Expected<QByteArray> readRegularFile(const QString& path, qint64 maxBytes);
 
 // Writes all of `bytes`; none on success, else what went wrong.
 std::optional<Error> writeFile(const QString& path, const QByteArray& bytes, WriteOptions options = {});

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <memory>
+
+class QThreadPool;
+
 namespace vantrel {
 
 // The two short sounds: a shutter when a capture is taken, and the countdown's tick. They
@@ -23,9 +28,15 @@ public:
     void playCapture() override;
     void playTick() override;
 
+    // How long quitting waits for a sound still being handed to the sound server.
+    static constexpr int teardownWaitMs = 2000;
+
 private:
     struct State;
-    State* m_state;
+    void play(std::function<void(State&)> task);
+
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<QThreadPool> m_pool;
 };
 
 } // namespace vantrel

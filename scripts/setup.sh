@@ -29,6 +29,8 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool xclip x11-utils x11-xserver-utils
     x11-xkb-utils dbus dbus-x11 pulseaudio
+    # a second window manager for the desktop cover's stacking test
+    xfwm4
     # the text recognition benchmark's reference: the stock tesseract command
     tesseract-ocr
 )

@@ -165,7 +165,7 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
         ++failures;
     };
 
-    // 1. Editor render.
+    // The whole editor pipeline (annotations, background, shadow) must give the canvas's size.
     std::unique_ptr<EditorDocument> doc = makeSelfTestDocument();
     const QImage rendered = doc->render();
     const QSizeF output = doc->layout(false).canvasSize;
@@ -176,33 +176,33 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
         fail(
             QStringLiteral("✗ render size ") + sizeText(rendered.size()) + QStringLiteral(" != ") + sizeText(expected));
 
-    // 2. Saved render. A render that cannot be written is a failure, not a silent pass.
+    // A render that cannot be written is a failure, not a silent pass.
     const QString path = QDir(outputDirectory).filePath(QStringLiteral("editor-render.png"));
     if (!QDir().mkpath(outputDirectory) || !rendered.save(path, "PNG"))
         fail(QStringLiteral("✗ saved render ") + path);
 
-    // 3. Counter numbering.
+    // The sample holds counters 1 and 2, so the next is 3.
     const qint64 next = doc->nextCounterNumber();
     if (next == 3)
         print(QStringLiteral("✓ counter numbering"));
     else
         fail(QStringLiteral("✗ counter numbering %1").arg(next));
 
-    // 4. Undo restored.
+    // Undo must bring back every one of the sample's annotations.
     doc->pushUndo();
     doc->setAnnotations({});
     doc->undo();
     if (doc->annotations().size() != 19)
         fail(QStringLiteral("✗ undo restored %1").arg(doc->annotations().size()));
 
-    // 5. Rotate size.
+    // A quarter turn swaps the base image's width and height.
     const QSize before = doc->base().size();
     doc->transform(90, false, false);
     const QSize after = doc->base().size();
     if (after.width() != before.height() || after.height() != before.width())
         fail(QStringLiteral("✗ rotate size ") + sizeText(before) + QStringLiteral(" -> ") + sizeText(after));
 
-    // 6. Scroll stitch offset.
+    // Two frames of one picture 137 pixels apart must match at exactly that offset.
     const QImage picture = makeScrollTestPicture();
     const QImage first = picture.copy(0, 0, 400, 500);
     const QImage second = picture.copy(0, 137, 400, 500);
@@ -214,14 +214,14 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
     else
         fail(QStringLiteral("✗ stitch offset %1").arg(match ? match->offset : 0));
 
-    // 7. No-scroll detection.
+    // Identical frames must not read as a scroll, or a still page would stitch onto itself.
     const std::optional<FrameMatch> still = bestFrameMatch(firstGray, firstGray, 400, 500);
     if (!still || still->score >= 6 || still->offset == 0)
         print(QStringLiteral("✓ no-scroll detection"));
     else
         fail(QStringLiteral("✗ identical frames offset %1").arg(still->offset));
 
-    // 8. Window background.
+    // 50 points of padding around a 400 × 500 frame.
     BackgroundSettings window;
     window.enabled = true;
     window.presetID = 0;
@@ -236,7 +236,7 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
     else
         fail(QStringLiteral("✗ background apply ") + sizeText(framed.size()));
 
-    // 9. Hotkey label; it follows the keyboard layout and never fails.
+    // The hotkey label follows the keyboard layout and never fails; it keeps its glyphs.
     std::unique_ptr<XkbKeyboardLayout> layout;
     std::optional<ScopedService<KeyboardLayout>> layoutSlot;
     if (!Service<KeyboardLayout>::find()) {
@@ -245,7 +245,7 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
     }
     print(QStringLiteral("✓ hotkey label: ") + comboLabel(KeyCombo {1, KeyCombo::shift | KeyCombo::command}));
 
-    // 10. Shadow trim.
+    // A window's shadow margin must trim away to the opaque frame.
     const std::optional<QRect> trim = opaquePixelBounds(makeShadowTestPicture());
     if (trim == QRect(40, 50, 220, 120)) {
         print(QStringLiteral("✓ shadow trim"));
@@ -259,7 +259,6 @@ int runSelfTest(const QString& outputDirectory, const std::function<void(const Q
         fail(QStringLiteral("✗ shadow trim found no opaque pixels"));
     }
 
-    // 11. Summary.
     print(selfTestSummary(failures));
     return failures == 0 ? 0 : 1;
 }

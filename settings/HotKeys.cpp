@@ -49,6 +49,23 @@ QString fixedName(quint32 keyCode)
     return {};
 }
 
+// The keys that comboLabel shows as glyphs, and the keys without a virtual code (stored as
+// 0x10000 + their evdev code), as Linux desktops name them.
+constexpr std::array<std::pair<quint32, const char16_t*>, 12> linuxNames = {{
+    {36, u"Enter"},
+    {48, u"Tab"},
+    {51, u"Backspace"},
+    {53, u"Esc"},
+    {117, u"Delete"},
+    {123, u"Left"},
+    {124, u"Right"},
+    {125, u"Down"},
+    {126, u"Up"},
+    {0x10000 + 99, u"Print"},
+    {0x10000 + 119, u"Pause"},
+    {0x10000 + 70, u"Scroll Lock"},
+}};
+
 } // namespace
 
 QString keyName(quint32 keyCode)
@@ -75,6 +92,24 @@ QString comboLabel(const KeyCombo& combo)
     if (combo.modifiers & KeyCombo::command)
         label += QStringLiteral("⌘");
     return label + keyName(combo.keyCode);
+}
+
+QString shortcutText(const KeyCombo& combo)
+{
+    QString text;
+    if (combo.modifiers & KeyCombo::control)
+        text += QStringLiteral("Ctrl+");
+    if (combo.modifiers & KeyCombo::option)
+        text += QStringLiteral("Alt+");
+    if (combo.modifiers & KeyCombo::shift)
+        text += QStringLiteral("Shift+");
+    if (combo.modifiers & KeyCombo::command)
+        text += QStringLiteral("Super+");
+    for (const auto& [code, name] : linuxNames) {
+        if (code == combo.keyCode)
+            return text + QString::fromUtf16(name);
+    }
+    return text + keyName(combo.keyCode);
 }
 
 HotKeyManager& HotKeyManager::shared()

@@ -16,8 +16,12 @@ namespace vantrel {
 // The name printed on a key: fixed glyphs for the editing, arrow and function keys, otherwise
 // the key's character in the user's layout, upper-cased; "?" without a layout.
 QString keyName(quint32 keyCode);
-// Modifier glyphs ⌃⌥⇧⌘ (in that order, each only when held) followed by the key name.
+// Modifier glyphs ⌃⌥⇧⌘ (in that order, each only when held) followed by the key name. The
+// compact form kept for the self-test line and for anything that stores or compares labels.
 QString comboLabel(const KeyCombo& combo);
+// The shortcut as Linux desktops write it, e.g. "Shift+Super+S", "Ctrl+Alt+Print": the form
+// every window, menu and tooltip shows the user.
+QString shortcutText(const KeyCombo& combo);
 
 // Registers the stored shortcuts with the desktop and turns presses into actions.
 class HotKeyManager : public QObject

@@ -235,7 +235,7 @@ void PinWindow::lockAction()
     m_locked = true;
     m_drag = Drag::none;
     setInputTransparent(true);
-    showToast({.text = QStringLiteral("Pin locked — unlock from the menu bar"),
+    showToast({.text = QStringLiteral("Pin locked — unlock from the tray menu"),
         .symbol = QStringLiteral("lock.fill"),
         .duration = 1.6});
 }
@@ -394,9 +394,11 @@ void PinWindow::wheelEvent(QWheelEvent* event)
 {
     if (m_locked)
         return;
-    // Touchpads scroll in points, gently; a wheel notch (120 eighths of a degree) is one line.
-    const double factor = !event->pixelDelta().isNull() ? 1 + event->pixelDelta().y() / 200.0
-                                                        : 1 + event->angleDelta().y() / 120.0 / 20.0;
+    // Touchpads scroll in points, gently (1/200 each); a wheel notch (120 eighths of a degree)
+    // is 1/20. Powers rather than sums, so that zooming out and back in by the same amount
+    // returns the pin to exactly its size.
+    const double factor = !event->pixelDelta().isNull() ? std::pow(1 + 1 / 200.0, event->pixelDelta().y())
+                                                        : std::pow(1 + 1 / 20.0, event->angleDelta().y() / 120.0);
     zoom(factor);
 }
 

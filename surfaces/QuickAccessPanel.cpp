@@ -161,8 +161,10 @@ void QuickAccessPanel::animateOut(OverlayCorner corner)
     group->addAnimation(slide);
     group->addAnimation(fade);
     connect(group, &QAbstractAnimation::finished, this, [this] {
-        hide();
-        deleteLater();
+        // A close rather than a bare hide: a grab that has the thumbnail withdrawn at this
+        // moment sees the close and does not bring it back.
+        setAttribute(Qt::WA_DeleteOnClose);
+        close();
     });
     group->start(QAbstractAnimation::DeleteWhenStopped);
 }

@@ -3,6 +3,7 @@
 
 #include "FocusService.h"
 #include "HotKeys.h"
+#include "LabelStyle.h"
 #include "Service.h"
 #include "Settings.h"
 #include "SettingsWindow.h"
@@ -53,16 +54,6 @@ QPixmap applicationIcon(qreal devicePixelRatio)
     return pixmap;
 }
 
-QLabel* secondary(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
-    return label;
-}
-
 } // namespace
 
 void FirstRunWindow::showWindow()
@@ -96,12 +87,10 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     column->setContentsMargins(40, 28, 40, 24);
     column->setSpacing(10);
 
-    // 1. The icon.
     auto* icon = new QLabel;
     icon->setPixmap(applicationIcon(devicePixelRatioF()));
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
-    // 2. Greeting.
     auto* welcome = new QLabel(QStringLiteral("Welcome to Vantrel"));
     QFont titleFont = welcome->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
@@ -109,12 +98,12 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     welcome->setFont(titleFont);
     column->addWidget(welcome, 0, Qt::AlignHCenter);
     auto* tagline
-        = secondary(QStringLiteral("Screenshots, recordings, annotations and OCR — right from your system tray."));
+        = secondaryLabel(QStringLiteral("Screenshots, recordings, annotations and OCR — right from your system tray."));
     tagline->setAlignment(Qt::AlignHCenter);
     column->addWidget(tagline);
     column->addSpacing(8);
 
-    // 3. The main shortcuts as they are now.
+    // The main shortcuts as they are now, so a changed shortcut never shows its old keys.
     auto* heading = new QLabel(QStringLiteral("Default shortcuts"));
     QFont headingFont = heading->font();
     headingFont.setBold(true);
@@ -141,8 +130,9 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     });
     column->addSpacing(8);
 
-    // 4. The permission row.
-    auto* permission = new QHBoxLayout;
+    m_permissionRow = new QWidget;
+    auto* permission = new QHBoxLayout(m_permissionRow);
+    permission->setContentsMargins(0, 0, 0, 0);
     permission->setSpacing(10);
     m_permissionSymbol = new QLabel;
     m_permissionSymbol->setFixedSize(symbolSize, symbolSize);
@@ -150,17 +140,19 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
     texts->addWidget(new QLabel(QStringLiteral("Screen Recording permission")));
-    m_permissionDetail = secondary(QString());
+    m_permissionDetail = secondaryLabel(QString());
     texts->addWidget(m_permissionDetail);
     permission->addLayout(texts, 1);
     m_grant = new QPushButton(QStringLiteral("Grant…"));
     m_grant->setAutoDefault(false);
     connect(m_grant, &QPushButton::clicked, this, &FirstRunWindow::grant);
     permission->addWidget(m_grant, 0, Qt::AlignTop);
-    column->addLayout(permission);
+    column->addWidget(m_permissionRow);
+    CaptureAccess* access = Service<CaptureAccess>::find();
+    m_permissionRow->setVisible(access && access->canRefuse());
     column->addStretch(1);
 
-    // 5. The buttons; Return is "Get Started".
+    // Return is "Get Started": the common answer to a welcome.
     auto* buttons = new QHBoxLayout;
     m_openSettings = new QPushButton(QStringLiteral("Open Settings"));
     m_openSettings->setAutoDefault(false);
@@ -199,7 +191,7 @@ void FirstRunWindow::refreshShortcuts()
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     for (const auto& [action, label] : m_shortcutLabels) {
         const auto entry = hotKeys.find(rawValue(action));
-        label->setText(entry != hotKeys.end() ? comboLabel(entry->second) : QStringLiteral("—"));
+        label->setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("—"));
     }
 }
 
@@ -234,7 +226,8 @@ void FirstRunWindow::grant()
 void FirstRunWindow::showEvent(QShowEvent* event)
 {
     updatePermission();
-    m_timer.start();
+    if (!m_permissionRow->isHidden())
+        m_timer.start();
     QDialog::showEvent(event);
 }
 

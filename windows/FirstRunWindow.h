@@ -44,6 +44,8 @@ public:
     QLabel* permissionSymbol() const { return m_permissionSymbol; }
     QLabel* permissionDetail() const { return m_permissionDetail; }
     QPushButton* grantButton() const { return m_grant; }
+    // The permission row, shown only where reading the screen can be refused.
+    QWidget* permissionRow() const { return m_permissionRow; }
     QPushButton* openSettingsButton() const { return m_openSettings; }
     QPushButton* getStartedButton() const { return m_getStarted; }
     const QTimer& timer() const { return m_timer; }
@@ -63,6 +65,7 @@ private:
     bool m_hasPermission = true;
     QTimer m_timer;
     std::map<HotKeyAction, QLabel*> m_shortcutLabels;
+    QWidget* m_permissionRow;
     QLabel* m_permissionSymbol;
     QLabel* m_permissionDetail;
     QPushButton* m_grant;

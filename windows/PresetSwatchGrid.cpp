@@ -4,17 +4,17 @@
 #include "BackgroundRenderer.h"
 #include "BackgroundSettings.h"
 #include "Settings.h"
+#include "SwatchPainter.h"
 
 #include <QGridLayout>
 #include <QPainter>
-#include <QPainterPath>
 
 namespace vantrel {
 
 namespace {
 
-// One preset as window captures will show it: the gradient laid out y-up, as the capture
-// background draws it, in a rounded square; a ring in the accent colour marks the chosen one.
+// One preset as window captures will show it, in the swatch shape the editor uses too; a ring in
+// the accent colour marks the chosen one.
 class PresetSwatch : public QAbstractButton
 {
 public:
@@ -34,28 +34,15 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF square = QRectF(rect()).adjusted(2, 2, -2, -2);
-        QPainterPath rounded;
-        rounded.addRoundedRect(square, 7, 7);
-        painter.save();
-        painter.setClipPath(rounded);
-        painter.translate(0, height());
-        painter.scale(1, -1);
-        drawGradient(painter, QRectF(0, 0, width(), height()), m_preset.colors, m_preset.angle);
-        painter.restore();
-
-        QColor faint = palette().color(QPalette::WindowText);
-        faint.setAlphaF(0.2);
-        painter.setBrush(Qt::NoBrush);
-        if (isChecked()) {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 8, 8);
-        } else {
-            painter.setPen(QPen(faint, 1));
-            painter.drawPath(rounded);
-        }
+        // The gradient laid out y-up, as the background behind window captures draws it.
+        const auto asCapturesGetIt = [this](QPainter& p, const QRectF& square) {
+            p.translate(0, square.top() + square.bottom());
+            p.scale(1, -1);
+            drawGradient(p, square, m_preset.colors, m_preset.angle);
+        };
+        paintSwatch(painter, rect(), asCapturesGetIt, isChecked(), palette());
         if (hasFocus()) {
+            painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
             painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 9, 9);
         }

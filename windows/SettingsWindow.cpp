@@ -3,8 +3,9 @@
 
 #include "CaptureHistory.h"
 #include "CaptureSurfaces.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "KeyCombo.h"
+#include "LabelStyle.h"
 #include "PresetSwatchGrid.h"
 #include "Service.h"
 #include "Settings.h"
@@ -20,10 +21,13 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -87,17 +91,6 @@ private:
     QVBoxLayout* m_column;
 };
 
-// Secondary text: notes under controls.
-QLabel* note(const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
-    return label;
-}
-
 // The tab symbols in the text colour, so that they read as one set.
 QIcon tabIcon(const char* symbol)
 {
@@ -157,10 +150,34 @@ SettingsWindow::SettingsWindow(Settings& settings, QWidget* parent)
     m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), QStringLiteral("Quick Access"));
     m_tabs->addTab(shortcutsPane(), tabIcon("command"), QStringLiteral("Shortcuts"));
 
+    fitPanesToContent();
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void SettingsWindow::fitPanesToContent()
+{
+    // Every tab shows all of its controls without scrolling: the panes share the height of the
+    // tallest content (at least paneHeight points, so tabs do not jump in size), and scroll
+    // only when the screen is too small for that.
+    int needed = paneHeight;
+    std::vector<QScrollArea*> panes;
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (auto* pane = qobject_cast<QScrollArea*>(m_tabs->widget(i))) {
+            panes.push_back(pane);
+            needed = std::max(needed, pane->widget()->sizeHint().height());
+        }
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Room for the tab bar and the window manager's title bar.
+        const int room = screen->availableGeometry().height() - 120;
+        needed = std::max(std::min(needed, room), std::min(paneHeight, room));
+    }
+    for (QScrollArea* pane : panes)
+        pane->setFixedHeight(needed);
 }
 
 SettingsWindow::~SettingsWindow()
@@ -199,6 +216,18 @@ void SettingsWindow::hideEvent(QHideEvent* event)
     // A recorder left waiting would keep every global shortcut released.
     stopRecordingShortcuts();
     QWidget::hideEvent(event);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc and Ctrl+W close it like any settings window. A shortcut recorder that is listening
+    // takes its keys before they get here, so Esc there only cancels the recording.
+    if ((event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsWindow::stopRecordingShortcuts()
@@ -293,15 +322,15 @@ QWidget* SettingsWindow::generalPane()
 
 void SettingsWindow::chooseSaveLocation()
 {
-    FolderPanel* panel = Service<FolderPanel>::find();
-    if (!panel) {
+    FolderDialog* dialog = Service<FolderDialog>::find();
+    if (!dialog) {
         systemLog(QStringLiteral("Vantrel: no folder chooser is available"));
         return;
     }
     QString start = m_settings.saveDirectory();
     if (start.startsWith(QLatin1Char('~')))
         start = QDir::homePath() + start.mid(1);
-    if (const std::optional<QString> chosen = panel->run(start, this); chosen && !chosen->isEmpty())
+    if (const std::optional<QString> chosen = dialog->run(start, this); chosen && !chosen->isEmpty())
         m_settings.setSaveDirectory(*chosen);
 }
 
@@ -384,7 +413,7 @@ QWidget* SettingsWindow::recordingPane()
     video->addRow(
         f.toggle(QStringLiteral("Show keystrokes"), &Settings::recordKeystrokes, &Settings::setRecordKeystrokes));
 
-    QFormLayout* audio = pane.section(QStringLiteral("Audio & camera"));
+    QFormLayout* audio = pane.section(QStringLiteral("Audio && camera"));
     audio->addRow(
         f.toggle(QStringLiteral("Record microphone"), &Settings::recordMicrophone, &Settings::setRecordMicrophone));
     audio->addRow(f.toggle(
@@ -447,7 +476,7 @@ QWidget* SettingsWindow::quickAccessPane()
         [](int n) { return plural(n, QStringLiteral("1 second"), QStringLiteral("%1 seconds")); });
     overlay->addRow(QStringLiteral("Slide away after"), slideAway);
     f.onChange([overlay, slideAway, s] { overlay->setRowVisible(slideAway, s->overlayAutoClose() >= 1); });
-    overlay->addRow(note(QStringLiteral("Hovering a thumbnail keeps it open.")));
+    overlay->addRow(secondaryLabel(QStringLiteral("Hovering a thumbnail keeps it open.")));
 
     QFormLayout* tips = pane.section(QStringLiteral("Tips"));
     auto* text
@@ -485,10 +514,9 @@ QWidget* SettingsWindow::shortcutsPane()
             recorder->button()->refreshTitle();
     });
 
-    pane.column()->addWidget(note(QStringLiteral(
-        "Click a shortcut, then press the new keys. Esc cancels, ⌫ clears. ⌘ is the Super (Windows) key and ⌥ is "
-        "Alt. To use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard "
-        "settings.")));
+    pane.column()->addWidget(secondaryLabel(QStringLiteral(
+        "Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "
+        "use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard settings.")));
     auto* restore = new QPushButton(QStringLiteral("Restore Defaults"));
     connect(restore, &QPushButton::clicked, this, [this] {
         // Stores the whole default table, which registers every shortcut again; a recorder

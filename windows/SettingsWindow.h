@@ -27,7 +27,7 @@ class SettingsWindow : public QWidget
     Q_OBJECT
 public:
     static constexpr int paneWidth = 620; // points
-    static constexpr int paneHeight = 520; // points
+    static constexpr int paneHeight = 520; // points; more when the content needs it
     static constexpr int recorderWidth = 150; // points
 
     // Shows the process's one settings window, made on first use, centred on first show and kept
@@ -54,6 +54,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* generalPane();
@@ -62,6 +63,7 @@ private:
     QWidget* quickAccessPane();
     QWidget* shortcutsPane();
     void chooseSaveLocation();
+    void fitPanesToContent();
     void stopRecordingShortcuts();
 
     Settings& m_settings;

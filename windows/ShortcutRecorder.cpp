@@ -101,7 +101,7 @@ void RecorderButton::refreshTitle()
     }
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     const auto entry = hotKeys.find(rawValue(m_action));
-    setText(entry != hotKeys.end() ? comboLabel(entry->second) : QStringLiteral("Record Shortcut"));
+    setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("Record Shortcut"));
 }
 
 void RecorderButton::toggle()

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "x11/X11Connection.h"
 
+#include "x11/X11Reply.h"
+
 #include <QGuiApplication>
 #include <QHash>
-
-#include <cstdlib>
 
 namespace vantrel::x11 {
 
@@ -33,11 +33,10 @@ xcb_atom_t atom(const char* name)
     xcb_connection_t* c = connection();
     if (!c)
         return XCB_ATOM_NONE;
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, key.size(), name), nullptr);
+    const auto reply = x11::reply(xcb_intern_atom_reply, c, xcb_intern_atom(c, 0, key.size(), name));
     if (!reply)
         return XCB_ATOM_NONE;
     const xcb_atom_t result = reply->atom;
-    std::free(reply);
     cache.insert(key, result);
     return result;
 }
@@ -47,15 +46,13 @@ xcb_window_t windowProperty(xcb_window_t window, xcb_atom_t property)
     xcb_connection_t* c = connection();
     if (!c || window == XCB_WINDOW_NONE || property == XCB_ATOM_NONE)
         return XCB_WINDOW_NONE;
-    xcb_get_property_reply_t* reply
-        = xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    const auto reply
+        = x11::reply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1));
     if (!reply)
         return XCB_WINDOW_NONE;
-    xcb_window_t result = XCB_WINDOW_NONE;
-    if (reply->type == XCB_ATOM_WINDOW && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
-        result = *static_cast<xcb_window_t*>(xcb_get_property_value(reply));
-    std::free(reply);
-    return result;
+    if (reply->type == XCB_ATOM_WINDOW && reply->format == 32 && xcb_get_property_value_length(reply.get()) >= 4)
+        return *static_cast<xcb_window_t*>(xcb_get_property_value(reply.get()));
+    return XCB_WINDOW_NONE;
 }
 
 bool windowExists(xcb_window_t window)
@@ -63,11 +60,7 @@ bool windowExists(xcb_window_t window)
     xcb_connection_t* c = connection();
     if (!c || window == XCB_WINDOW_NONE)
         return false;
-    xcb_get_window_attributes_reply_t* reply
-        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-    const bool exists = reply != nullptr;
-    std::free(reply);
-    return exists;
+    return x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window)) != nullptr;
 }
 
 } // namespace vantrel::x11

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FloatingWindow.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
 #include <QWidget>
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 namespace vantrel {
@@ -23,13 +23,12 @@ void setInitialStates(xcb_connection_t* c, xcb_window_t window, std::initializer
 {
     const xcb_atom_t netWmState = x11::atom("_NET_WM_STATE");
     std::vector<xcb_atom_t> states;
-    xcb_get_property_reply_t* reply
-        = xcb_get_property_reply(c, xcb_get_property(c, 0, window, netWmState, XCB_ATOM_ATOM, 0, 64), nullptr);
+    const auto reply
+        = x11::reply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, netWmState, XCB_ATOM_ATOM, 0, 64));
     if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
-        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        states.assign(atoms, atoms + xcb_get_property_value_length(reply) / 4);
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        states.assign(atoms, atoms + xcb_get_property_value_length(reply.get()) / 4);
     }
-    std::free(reply);
     for (const char* name : names) {
         const xcb_atom_t state = x11::atom(name);
         if (std::find(states.begin(), states.end(), state) == states.end())

@@ -4,6 +4,7 @@
 #include "KeyCodes.h"
 #include "KeyboardLayout.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -16,7 +17,6 @@
 #undef explicit
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include <cstdlib>
 #include <set>
 
 namespace vantrel {
@@ -66,10 +66,9 @@ void X11GlobalHotKeys::readModifierMapping()
     if (c) {
         // Which of Mod1…Mod5 carries Alt, Super, Num Lock and Scroll Lock depends on the keymap.
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-        xcb_get_modifier_mapping_reply_t* mapping
-            = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
+        const auto mapping = x11::reply(xcb_get_modifier_mapping_reply, c, xcb_get_modifier_mapping(c));
         if (symbols && mapping) {
-            const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping);
+            const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
             const int perModifier = mapping->keycodes_per_modifier;
             for (int mod = 3; mod < 8; ++mod) { // Mod1 … Mod5
                 const quint16 bit = quint16(1u << mod);
@@ -95,7 +94,6 @@ void X11GlobalHotKeys::readModifierMapping()
                 }
             }
         }
-        std::free(mapping);
         if (symbols)
             xcb_key_symbols_free(symbols);
     }
@@ -146,10 +144,8 @@ std::optional<GlobalHotKeys::Reference> X11GlobalHotKeys::registerHotKey(
     }
     bool refused = false;
     for (xcb_void_cookie_t cookie : cookies) {
-        if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+        if (x11::check(c, cookie))
             refused = true;
-            std::free(error);
-        }
     }
     if (refused) {
         // Release the variants that did succeed; the other client keeps its own.

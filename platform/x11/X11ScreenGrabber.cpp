@@ -3,13 +3,17 @@
 
 #include "ChromeWindow.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 #include "x11/X11ShmImage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QThread>
 #include <QWidget>
 
@@ -18,7 +22,6 @@
 #include <xcb/xcb.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 namespace vantrel {
@@ -32,11 +35,7 @@ struct X11ScreenGrabber::Monitor
 
 namespace {
 
-template <typename T> struct FreeDeleter
-{
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+using x11::Reply;
 
 Error xError(const QString& what)
 {
@@ -49,7 +48,7 @@ QString atomName(xcb_connection_t* c, xcb_atom_t atom)
     static QHash<xcb_atom_t, QString> names;
     if (auto it = names.constFind(atom); it != names.constEnd())
         return *it;
-    Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr));
+    const auto reply = x11::reply(xcb_get_atom_name_reply, c, xcb_get_atom_name(c, atom));
     if (!reply)
         return {};
     const QString name
@@ -60,8 +59,7 @@ QString atomName(xcb_connection_t* c, xcb_atom_t atom)
 
 Reply<xcb_get_property_reply_t> property(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
 {
-    return Reply<xcb_get_property_reply_t>(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, x11::atom(name), type, 0, 1u << 16), nullptr));
+    return x11::reply(xcb_get_property_reply, c, xcb_get_property(c, 0, window, x11::atom(name), type, 0, 1u << 16));
 }
 
 std::vector<quint32> cardinals(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type)
@@ -128,8 +126,8 @@ std::optional<QRect> rootGeometry(xcb_connection_t* c, xcb_window_t window)
 {
     auto geometryCookie = xcb_get_geometry(c, window);
     auto translateCookie = xcb_translate_coordinates(c, window, x11::rootWindow(), 0, 0);
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c, translateCookie, nullptr));
+    const auto geometry = x11::reply(xcb_get_geometry_reply, c, geometryCookie);
+    const auto origin = x11::reply(xcb_translate_coordinates_reply, c, translateCookie);
     if (!geometry || !origin)
         return std::nullopt;
     return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
@@ -142,7 +140,7 @@ xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window)
     const xcb_window_t root = x11::rootWindow();
     xcb_window_t current = window;
     for (int depth = 0; depth < 16; ++depth) {
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr));
+        const auto tree = x11::reply(xcb_query_tree_reply, c, xcb_query_tree(c, current));
         if (!tree)
             return XCB_WINDOW_NONE;
         if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
@@ -154,7 +152,7 @@ xcb_window_t topLevelAncestor(xcb_connection_t* c, xcb_window_t window)
 
 void sync(xcb_connection_t* c)
 {
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    x11::reply(xcb_get_input_focus_reply, c, xcb_get_input_focus(c));
 }
 
 // Gives other clients, and this process's own windows, time to repaint what was exposed. On
@@ -172,7 +170,10 @@ void letWindowsRepaint(int milliseconds)
 }
 
 // Vantrel's chrome windows that overlap a rectangle of the root window, taken off the screen
-// for one grab and put back afterwards.
+// for one grab and put back afterwards. The repaint wait runs the event loop, so a window may
+// close, hide or be deleted meanwhile (a thumbnail's auto-close, a toast fading out): each one
+// is held through a guarded pointer, and only a window still alive and still meant to be on
+// screen comes back.
 class ChromeWithdrawal
 {
 public:
@@ -188,42 +189,84 @@ public:
             const std::optional<QRect> native = rootGeometry(c, window);
             if (!native || !native->intersects(nativeArea))
                 continue;
-            Reply<xcb_get_window_attributes_reply_t> attributes(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+            const auto attributes
+                = x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window));
             if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
                 continue;
             if (attributes->override_redirect) {
-                // Unmanaged windows come back exactly where they were.
+                // Unmanaged windows come back exactly where they were. Qt still counts them as
+                // shown, so its own hide meanwhile is what tells that they should stay away.
                 xcb_unmap_window(c, window);
-                m_unmapped.push_back(window);
+                m_withdrawn.push_back({widget, window, true});
             } else {
                 // A managed window must be withdrawn through the window manager, which Qt does.
-                m_hidden.push_back({widget, widget->geometry()});
+                m_withdrawn.push_back({widget, window, false});
                 widget->hide();
+                widget->installEventFilter(&m_watcher);
             }
         }
-        if (!withdrewAny())
+        if (m_withdrawn.empty())
             return;
         sync(c);
         letWindowsRepaint(X11ScreenGrabber::chromeRepaintWait);
     }
     ~ChromeWithdrawal()
     {
-        for (xcb_window_t window : m_unmapped)
-            xcb_map_window(m_connection, window);
-        if (!m_unmapped.empty())
-            xcb_flush(m_connection);
-        for (auto& [widget, geometry] : m_hidden) {
-            widget->setGeometry(geometry);
+        bool mapped = false;
+        for (const Withdrawn& entry : m_withdrawn) {
+            QWidget* widget = entry.widget.data();
+            // Deleted, or its X window replaced (a window that was destroyed and made anew has a
+            // new id, and the old id may name someone else's window by now).
+            if (!widget || !widget->testAttribute(Qt::WA_WState_Created)
+                || static_cast<xcb_window_t>(widget->winId()) != entry.window)
+                continue;
+            if (entry.unmappedDirectly) {
+                if (widget->isVisible()) {
+                    xcb_map_window(m_connection, entry.window);
+                    mapped = true;
+                }
+                continue;
+            }
+            widget->removeEventFilter(&m_watcher);
+            // Shown again, closed or on its way to deletion meanwhile: its owner decided.
+            if (!widget->isHidden() || m_watcher.released.contains(widget))
+                continue;
+            // An explicit geometry keeps the window manager from placing it anew; an animation
+            // may have moved it while it was away, so it is the one it has now.
+            widget->setGeometry(widget->geometry());
             widget->show();
         }
+        if (mapped)
+            xcb_flush(m_connection);
     }
-    bool withdrewAny() const { return !m_unmapped.empty() || !m_hidden.empty(); }
+    ChromeWithdrawal(const ChromeWithdrawal&) = delete;
+    ChromeWithdrawal& operator=(const ChromeWithdrawal&) = delete;
 
 private:
+    // Notes the withdrawn windows whose owner closed them or asked for their deletion while
+    // they were away: those stay away.
+    class CloseWatcher : public QObject
+    {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Close || event->type() == QEvent::DeferredDelete)
+                released.insert(watched);
+            return false;
+        }
+        QSet<QObject*> released;
+    };
+
+    struct Withdrawn
+    {
+        QPointer<QWidget> widget;
+        xcb_window_t window;
+        bool unmappedDirectly;
+    };
+
     xcb_connection_t* m_connection;
-    std::vector<xcb_window_t> m_unmapped;
-    std::vector<std::pair<QWidget*, QRect>> m_hidden;
+    std::vector<Withdrawn> m_withdrawn;
+    CloseWatcher m_watcher;
 };
 
 } // namespace
@@ -245,8 +288,7 @@ std::vector<X11ScreenGrabber::Monitor> X11ScreenGrabber::monitors()
         return {};
     std::vector<Monitor> result;
     // RandR 1.5 monitors first: they are what Qt makes its screens from.
-    Reply<xcb_randr_get_monitors_reply_t> list(
-        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, x11::rootWindow(), 1), nullptr));
+    const auto list = x11::reply(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, x11::rootWindow(), 1));
     if (list) {
         for (auto it = xcb_randr_get_monitors_monitors_iterator(list.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
             const xcb_randr_monitor_info_t* info = it.data;
@@ -256,19 +298,19 @@ std::vector<X11ScreenGrabber::Monitor> X11ScreenGrabber::monitors()
             return result;
     }
     // Older servers: connected outputs with a CRTC, named as Qt names them.
-    Reply<xcb_randr_get_screen_resources_current_reply_t> resources(xcb_randr_get_screen_resources_current_reply(
-        c, xcb_randr_get_screen_resources_current(c, x11::rootWindow()), nullptr));
+    const auto resources = x11::reply(
+        xcb_randr_get_screen_resources_current_reply, c, xcb_randr_get_screen_resources_current(c, x11::rootWindow()));
     if (!resources)
         return result;
     const xcb_randr_output_t* outputs = xcb_randr_get_screen_resources_current_outputs(resources.get());
     const int count = xcb_randr_get_screen_resources_current_outputs_length(resources.get());
     for (int i = 0; i < count; ++i) {
-        Reply<xcb_randr_get_output_info_reply_t> output(xcb_randr_get_output_info_reply(
-            c, xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp), nullptr));
+        const auto output = x11::reply(
+            xcb_randr_get_output_info_reply, c, xcb_randr_get_output_info(c, outputs[i], resources->config_timestamp));
         if (!output || output->crtc == XCB_NONE)
             continue;
-        Reply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(
-            c, xcb_randr_get_crtc_info(c, output->crtc, resources->config_timestamp), nullptr));
+        const auto crtc = x11::reply(
+            xcb_randr_get_crtc_info_reply, c, xcb_randr_get_crtc_info(c, output->crtc, resources->config_timestamp));
         if (!crtc)
             continue;
         const QString name
@@ -379,8 +421,7 @@ std::vector<WindowInfo> X11ScreenGrabber::windowsFrontToBack()
         if (extents.size() == 4)
             native.adjust(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
 
-        Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+        const auto attributes = x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window));
         const std::vector<quint32> states = cardinals(c, window, "_NET_WM_STATE", XCB_ATOM_ATOM);
         const bool hidden = std::find(states.begin(), states.end(), x11::atom("_NET_WM_STATE_HIDDEN")) != states.end();
 
@@ -404,8 +445,7 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     if (!c || !shm)
         return xError(QStringLiteral("No X11 display"));
     if (!m_compositeReady) {
-        Reply<xcb_composite_query_version_reply_t> version(
-            xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
+        const auto version = x11::reply(xcb_composite_query_version_reply, c, xcb_composite_query_version(c, 0, 4));
         if (!version)
             return xError(QStringLiteral("The X server has no Composite extension"));
         m_compositeReady = true;
@@ -418,25 +458,21 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     // included, once its clients have repainted what was hidden. A compositing manager keeps
     // every window redirected already, so its pixmaps are complete at once.
     const bool composited = desktopIsCompositing();
-    xcb_generic_error_t* error
-        = xcb_request_check(c, xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
-    const bool redirected = error == nullptr;
-    std::free(error);
+    const bool redirected
+        = !x11::check(c, xcb_composite_redirect_window_checked(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
     if (redirected && !composited) {
         sync(c);
         letWindowsRepaint(redirectRepaintWait);
     }
 
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    error = xcb_request_check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap));
     Expected<QImage> result = xError(QStringLiteral("The window is not on screen"));
-    if (!error) {
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmap), nullptr));
+    if (!x11::check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap))) {
+        const auto geometry = x11::reply(xcb_get_geometry_reply, c, xcb_get_geometry(c, pixmap));
         if (geometry)
             result = shm->read(pixmap, QRect(0, 0, geometry->width, geometry->height), geometry->depth);
         xcb_free_pixmap(c, pixmap);
     }
-    std::free(error);
     if (redirected)
         xcb_composite_unredirect_window(c, frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
     xcb_flush(c);

@@ -2,13 +2,13 @@
 #include "x11/X11ShmImage.h"
 
 #include "ImageBuffers.h"
+#include "x11/X11Reply.h"
 
 #include <QSysInfo>
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -79,10 +79,8 @@ ShmImageReader::ShmImageReader(xcb_connection_t* connection)
 {
     if (!m_connection)
         return;
-    xcb_shm_query_version_reply_t* reply
-        = xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr);
-    m_shmAvailable = reply != nullptr;
-    std::free(reply);
+    m_shmAvailable
+        = x11::reply(xcb_shm_query_version_reply, m_connection, xcb_shm_query_version(m_connection)) != nullptr;
 }
 
 ShmImageReader::~ShmImageReader()
@@ -109,13 +107,11 @@ bool ShmImageReader::ensureSegment(std::size_t bytes)
     m_data = static_cast<unsigned char*>(address);
     m_size = size;
     m_segment = xcb_generate_id(m_connection);
-    xcb_generic_error_t* error
-        = xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, m_segment, m_shmId, 0));
+    const ErrorReply error = check(m_connection, xcb_shm_attach_checked(m_connection, m_segment, m_shmId, 0));
     // Marked for removal at once: the kernel frees it when both sides have detached, even if
     // this process dies.
     shmctl(m_shmId, IPC_RMID, nullptr);
     if (error) {
-        std::free(error);
         shmdt(m_data);
         m_data = nullptr;
         m_size = 0;
@@ -153,17 +149,13 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
     if (!m_shmAvailable || !ensureSegment(bytes))
         return readWithoutShm(drawable, rect, depth);
 
-    xcb_generic_error_t* error = nullptr;
-    xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(m_connection,
+    ErrorReply error;
+    const auto reply = x11::reply(xcb_shm_get_image_reply, m_connection,
         xcb_shm_get_image(m_connection, drawable, rect.x(), rect.y(), rect.width(), rect.height(), ~0u,
             XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
         &error);
-    if (!reply) {
-        const int code = error ? error->error_code : 0;
-        std::free(error);
-        return xError(QStringLiteral("The X server refused the screen grab"), code);
-    }
-    std::free(reply);
+    if (!reply)
+        return xError(QStringLiteral("The X server refused the screen grab"), error ? error->error_code : 0);
     QImage image = copyOut(m_data, rect.width(), rect.height(), depth);
     if (image.isNull())
         return xError(QStringLiteral("Out of memory for a %1 × %2 grab").arg(rect.width()).arg(rect.height()));
@@ -172,21 +164,17 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
 
 Expected<QImage> ShmImageReader::readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth)
 {
-    xcb_generic_error_t* error = nullptr;
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(m_connection,
+    ErrorReply error;
+    const auto reply = x11::reply(xcb_get_image_reply, m_connection,
         xcb_get_image(
             m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, rect.x(), rect.y(), rect.width(), rect.height(), ~0u),
         &error);
-    if (!reply) {
-        const int code = error ? error->error_code : 0;
-        std::free(error);
-        return xError(QStringLiteral("The X server refused the screen grab"), code);
-    }
+    if (!reply)
+        return xError(QStringLiteral("The X server refused the screen grab"), error ? error->error_code : 0);
     const std::size_t expected = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     QImage image;
-    if (std::size_t(xcb_get_image_data_length(reply)) >= expected)
-        image = copyOut(xcb_get_image_data(reply), rect.width(), rect.height(), depth);
-    std::free(reply);
+    if (std::size_t(xcb_get_image_data_length(reply.get())) >= expected)
+        image = copyOut(xcb_get_image_data(reply.get()), rect.width(), rect.height(), depth);
     if (image.isNull())
         return xError(QStringLiteral("The X server sent an incomplete image"));
     return image;

@@ -47,7 +47,7 @@ protected:
 
     QString menuText(const QString& prefix)
     {
-        delegate.menuNeedsUpdate();
+        delegate.rebuildMenu();
         for (QAction* a : delegate.menu()->actions()) {
             if (a->text().startsWith(prefix))
                 return a->text();
@@ -87,7 +87,7 @@ TEST_F(SettingsShellTest, HidingDesktopIconsFromTheMenuShowsInTheWindowAtOnce)
     }
     ASSERT_NE(hide, nullptr);
     EXPECT_FALSE(hide->isChecked());
-    delegate.menuNeedsUpdate();
+    delegate.rebuildMenu();
     for (QAction* a : delegate.menu()->actions()) {
         if (a->text() == QStringLiteral("Hide Desktop Icons"))
             a->trigger();

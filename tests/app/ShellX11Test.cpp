@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs under the X11 harness: a real X server split into two monitors, and a session bus.
 #include "ToastService.h"
+#include "X11TestSupport.h"
 
 #include <QCursor>
 #include <QDBusConnection>
@@ -15,6 +16,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace vantrel;
 
@@ -38,35 +41,12 @@ TEST(ToastsOnX11, ShowOnTheScreenUnderTheMouse)
 namespace {
 
 // The real application, started in this test's private session.
-class VantrelProcess
+class VantrelProcess : public test::VantrelProcess
 {
 public:
-    explicit VantrelProcess(const QStringList& args = {})
-    {
-        m_process.setProgram(QStringLiteral(VANTREL_BINARY));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-    }
-    ~VantrelProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
-    QProcess& process() { return m_process; }
-    QString errors()
-    {
-        m_stderr += QString::fromUtf8(m_process.readAllStandardError());
-        return m_stderr;
-    }
-
-private:
-    QProcess m_process;
-    QString m_stderr;
+    explicit VantrelProcess(const QStringList& arguments = {})
+        : test::VantrelProcess(QStringLiteral(VANTREL_BINARY), arguments)
+    { }
 };
 
 // Top-level windows titled like the editor, as the window manager sees them.
@@ -81,10 +61,73 @@ QStringList editorWindows()
 
 bool busNameTaken()
 {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
+    return test::vantrelOnTheBus();
 }
 
+using test::callVantrel;
+
 } // namespace
+
+TEST(SingleInstanceOnX11, FilesThatCannotBeOpenedAreNamedAndNeverBlockOrOpenTheSettings)
+{
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Vantrel"));
+    ASSERT_TRUE(config.mkpath(QStringLiteral(".")));
+    QFile settings(config.filePath(QStringLiteral("settings.json")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"didOnboard":{"bool":true}})");
+    settings.close();
+
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.png"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString empty = dir.filePath(QStringLiteral("empty.png"));
+    QFile(empty).open(QIODevice::WriteOnly);
+
+    // Nothing to open and nobody running: the launch names each file and fails.
+    {
+        VantrelProcess alone({empty, dir.filePath(QStringLiteral("missing.png"))});
+        ASSERT_TRUE(alone.process().waitForFinished(10000));
+        EXPECT_EQ(alone.process().exitCode(), 1);
+        EXPECT_TRUE(alone.errors().contains(QStringLiteral("could not open %1: the file is empty").arg(empty)))
+            << alone.errors().toStdString();
+        EXPECT_TRUE(alone.errors().contains(QStringLiteral("missing.png: there is no such file")));
+        EXPECT_FALSE(busNameTaken());
+    }
+
+    VantrelProcess app;
+    ASSERT_TRUE(QTest::qWaitFor(busNameTaken, 10000)) << app.errors().toStdString();
+
+    // Over the bus: the running instance answers at once and keeps answering.
+    const QDBusMessage reply = callVantrel(QStringLiteral("OpenFiles"),
+        {QStringList {QUrl::fromLocalFile(fifo).toString(), QUrl::fromLocalFile(folder).toString()}});
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(callVantrel(QStringLiteral("Reopen")).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return app.errors().contains(QStringLiteral("could not open %1: it is not a regular file").arg(fifo))
+                && app.errors().contains(QStringLiteral("could not open %1: it is a folder").arg(folder));
+        },
+        5000))
+        << app.errors().toStdString();
+    EXPECT_TRUE(editorWindows().isEmpty());
+
+    // From a second launch: the same words on its standard error, a failing exit, and no
+    // reopen (the settings window) in place of the files: only the two explicit ones arrive.
+    VantrelProcess handOver({fifo, folder});
+    ASSERT_TRUE(handOver.process().waitForFinished(10000));
+    EXPECT_EQ(handOver.process().exitCode(), 1);
+    EXPECT_TRUE(handOver.errors().contains(QStringLiteral("could not open %1: it is not a regular file").arg(fifo)))
+        << handOver.errors().toStdString();
+    EXPECT_TRUE(handOver.errors().contains(QStringLiteral("could not open %1: it is a folder").arg(folder)));
+    EXPECT_EQ(callVantrel(QStringLiteral("Reopen")).type(), QDBusMessage::ReplyMessage) << "still answering";
+    // The line is written before the call is answered; it only has to come through the pipe.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return app.errors().count(QStringLiteral("Vantrel: reopen requested")) >= 2; }, 5000));
+    EXPECT_EQ(app.errors().count(QStringLiteral("Vantrel: reopen requested")), 2) << app.errors().toStdString();
+    EXPECT_TRUE(app.process().state() == QProcess::Running);
+}
 
 TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
 {
@@ -122,7 +165,10 @@ TEST(SingleInstanceOnX11, ASecondLaunchHandsOverAndExits)
     VantrelProcess more({image, text});
     ASSERT_TRUE(more.process().waitForFinished(10000));
     ASSERT_TRUE(QTest::qWaitFor([] { return editorWindows().size() == 2; }, 10000)) << first.errors().toStdString();
-    QTest::qWait(300);
+    // The files of one launch are opened in one go: once this call is answered, the one that is
+    // no image has had its turn too.
+    EXPECT_EQ(callVantrel(QStringLiteral("OpenFiles"), {QStringList()}).type(), QDBusMessage::ReplyMessage);
+    QCoreApplication::processEvents();
     EXPECT_EQ(editorWindows().size(), 2);
     EXPECT_FALSE(first.errors().contains(QStringLiteral("not built yet; the image is not opened")));
 }

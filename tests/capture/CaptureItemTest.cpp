@@ -198,25 +198,25 @@ TEST_F(CaptureItems, SavingARecordingCopiesIt)
 TEST_F(CaptureItems, SaveAsWritesTheChosenFormatAndReportsFailure)
 {
     auto item = CaptureItem::fromImage(pattern(), 1.0, CaptureKind::screenshot);
-    savePanel.answer = std::nullopt;
+    saveDialog.answer = std::nullopt;
     item->saveAs();
     EXPECT_FALSE(item->savedURL) << "cancelled";
-    ASSERT_EQ(savePanel.requests.size(), 1u);
-    EXPECT_TRUE(savePanel.requests[0].imageTypes);
-    EXPECT_EQ(savePanel.requests[0].directory, folder.path());
+    ASSERT_EQ(saveDialog.requests.size(), 1u);
+    EXPECT_TRUE(saveDialog.requests[0].imageTypes);
+    EXPECT_EQ(saveDialog.requests[0].directory, folder.path());
 
-    savePanel.answer = folder.filePath(QStringLiteral("shot.JPEG"));
+    saveDialog.answer = folder.filePath(QStringLiteral("shot.JPEG"));
     item->saveAs();
-    EXPECT_EQ(item->savedURL, QUrl::fromLocalFile(*savePanel.answer));
-    EXPECT_EQ(head(*savePanel.answer, 3), jpegMagic) << "capital JPEG extension";
+    EXPECT_EQ(item->savedURL, QUrl::fromLocalFile(*saveDialog.answer));
+    EXPECT_EQ(head(*saveDialog.answer, 3), jpegMagic) << "capital JPEG extension";
 
-    savePanel.answer = folder.filePath(QStringLiteral("shot.png"));
+    saveDialog.answer = folder.filePath(QStringLiteral("shot.png"));
     item->saveAs();
-    EXPECT_EQ(head(*savePanel.answer), pngMagic);
+    EXPECT_EQ(head(*saveDialog.answer), pngMagic);
     EXPECT_TRUE(toasts.requests.empty());
 
     const std::optional<QUrl> before = item->savedURL;
-    savePanel.answer = folder.filePath(QStringLiteral("no/such/folder/shot.png"));
+    saveDialog.answer = folder.filePath(QStringLiteral("no/such/folder/shot.png"));
     item->saveAs();
     EXPECT_EQ(item->savedURL, before) << "a failed write is not a save";
     EXPECT_EQ(toastTexts(), std::vector<QString> {QStringLiteral("Save failed")});
@@ -224,10 +224,10 @@ TEST_F(CaptureItems, SaveAsWritesTheChosenFormatAndReportsFailure)
     // A recording saved over itself survives.
     const QString video = makeFile(QStringLiteral("take.mp4"), "frames");
     auto recording = CaptureItem::fromFile(QUrl::fromLocalFile(video), CaptureKind::recording);
-    savePanel.answer = video;
+    saveDialog.answer = video;
     recording->saveAs();
     EXPECT_EQ(head(video, 6), QByteArray("frames"));
-    EXPECT_FALSE(savePanel.requests.back().imageTypes);
+    EXPECT_FALSE(saveDialog.requests.back().imageTypes);
 }
 
 TEST_F(CaptureItems, TheSharedFileIsStableUntilThePictureChanges)

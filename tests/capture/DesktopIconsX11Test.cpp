@@ -4,12 +4,18 @@
 #include "DesktopAppearance.h"
 #include "DesktopFakes.h"
 #include "DesktopIconHider.h"
+#include "X11TestSupport.h"
 #include "x11/X11Connection.h"
+#include "x11/X11Reply.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -19,6 +25,7 @@
 #include <cstring>
 
 using namespace vantrel;
+using vantrel::test::windowsTitled;
 
 namespace {
 
@@ -26,7 +33,7 @@ class PlainDesktop : public DesktopAppearance
 {
 public:
     std::optional<QImage> wallpaper(const QScreen*) override { return std::nullopt; }
-    std::optional<QColor> backgroundColor() override { return colour; }
+    std::optional<QColor> backgroundColor(const QScreen*) override { return colour; }
     bool reduceMotion() override { return false; }
     std::optional<QColor> colour;
 };
@@ -45,15 +52,14 @@ private:
     QColor m_colour;
 };
 
-QRgb screenPixel(QPoint at)
+QRgb rootPixel(QPoint at)
 {
     xcb_connection_t* c = x11::connection();
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11::rootWindow(), at.x(), at.y(), 1, 1, ~0u), nullptr);
+    const auto reply = x11::reply(xcb_get_image_reply, c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11::rootWindow(), at.x(), at.y(), 1, 1, ~0u));
     quint32 value = 0;
-    if (reply && xcb_get_image_data_length(reply) >= 4)
-        std::memcpy(&value, xcb_get_image_data(reply), 4);
-    std::free(reply);
+    if (reply && xcb_get_image_data_length(reply.get()) >= 4)
+        std::memcpy(&value, xcb_get_image_data(reply.get()), 4);
     return value | 0xff000000u;
 }
 
@@ -68,7 +74,8 @@ protected:
     {
         settings.setHideDesktopIcons(false);
         hider.apply();
-        QTest::qWait(100);
+        EXPECT_TRUE(
+            QTest::qWaitFor([] { return windowsTitled(QStringLiteral("Vantrel Desktop Cover")).isEmpty(); }, 3000));
     }
 };
 
@@ -82,13 +89,13 @@ TEST_F(DesktopIcons, TogglingLeavesAtMostOneCoverPerScreen)
         hider.apply();
     }
     EXPECT_EQ(hider.windows().size(), size_t(QGuiApplication::screens().size()));
-    QTest::qWait(300);
-    QProcess p;
-    p.start(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Vantrel Desktop Cover$")});
-    ASSERT_TRUE(p.waitForFinished(5000));
-    EXPECT_EQ(p.readAllStandardOutput().trimmed().split('\n').size(), QGuiApplication::screens().size());
+    // Once one cover per screen is mapped, and never more.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return windowsTitled(QStringLiteral("Vantrel Desktop Cover")).size() >= QGuiApplication::screens().size();
+        },
+        3000));
+    EXPECT_EQ(windowsTitled(QStringLiteral("Vantrel Desktop Cover")).size(), QGuiApplication::screens().size());
 
     settings.setHideDesktopIcons(false);
     hider.apply();
@@ -108,20 +115,20 @@ TEST_F(DesktopIcons, CoversSitAboveTheDesktopAndBelowEveryWindow)
     window.setGeometry(300, 300, 200, 150);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(300);
     const QPoint inWindow = window.mapToGlobal(QPoint(100, 75));
     const QPoint onDesktop(1500, 900);
-    ASSERT_EQ(screenPixel(onDesktop), qRgb(0, 255, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(inWindow) == qRgb(255, 0, 0); }, 3000));
 
     desktop.colour = QColor(40, 60, 200);
     settings.setHideDesktopIcons(true);
     hider.apply();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return screenPixel(onDesktop) == qRgb(40, 60, 200); }, 3000));
-    EXPECT_EQ(screenPixel(inWindow), qRgb(255, 0, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(40, 60, 200); }, 3000));
+    EXPECT_EQ(rootPixel(inWindow), qRgb(255, 0, 0));
 
     settings.setHideDesktopIcons(false);
     hider.apply();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return screenPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rootPixel(onDesktop) == qRgb(0, 255, 0); }, 3000));
 }
 
 TEST(DesktopWallpaper, TheRootPixmapIsShownOnTheCover)
@@ -157,4 +164,72 @@ TEST(DesktopWallpaper, TheRootPixmapIsShownOnTheCover)
     xcb_delete_property(c, root, x11::atom("_XROOTPMAP_ID"));
     xcb_free_gc(c, gc);
     xcb_flush(c);
+}
+
+TEST(DesktopColour, APlainRootColourIsTheCoversColour)
+{
+    // What `xsetroot -solid` leaves: a root window background and no pixmap property.
+    QProcess xsetroot;
+    xsetroot.start(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")});
+    ASSERT_TRUE(xsetroot.waitForFinished(5000));
+    ASSERT_EQ(xsetroot.exitCode(), 0);
+
+    X11DesktopAppearance appearance;
+    EXPECT_FALSE(appearance.wallpaper(QGuiApplication::primaryScreen()).has_value());
+    EXPECT_EQ(appearance.backgroundColor(QGuiApplication::primaryScreen()), QColor(0x20, 0x80, 0x40));
+
+    ScopedService<DesktopAppearance> slot(&appearance);
+    DesktopCover cover(QGuiApplication::primaryScreen());
+    EXPECT_FALSE(cover.showsWallpaper());
+    EXPECT_EQ(cover.grab().toImage().pixel(50, 50), qRgb(0x20, 0x80, 0x40)) << "not the theme's grey";
+}
+
+TEST(DesktopColour, PlasmaThenXfceSettingsNameThePictureAndColour)
+{
+    QTemporaryDir home;
+    const QString kde = home.filePath(QStringLiteral("plasma-org.kde.plasma.desktop-appletsrc"));
+    const QString xfce = home.filePath(QStringLiteral("xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml"));
+    auto write = [](const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+
+    EXPECT_FALSE(X11DesktopAppearance::configuredBackground(home.path()).picture.has_value());
+    EXPECT_FALSE(X11DesktopAppearance::configuredBackground(home.path()).colour.has_value());
+
+    write(xfce, R"(<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-desktop" version="1.0">
+  <property name="backdrop" type="empty">
+    <property name="screen0" type="empty">
+      <property name="monitorVirtual-1" type="empty">
+        <property name="workspace0" type="empty">
+          <property name="color-style" type="int" value="0"/>
+          <property name="rgba1" type="array">
+            <value type="double" value="0.125"/>
+            <value type="double" value="0.5"/>
+            <value type="double" value="0.25"/>
+            <value type="double" value="1"/>
+          </property>
+          <property name="last-image" type="string" value="/usr/share/backgrounds/xfce/blue.png"/>
+        </property>
+      </property>
+    </property>
+  </property>
+</channel>
+)");
+    DesktopAppearanceConfig config = X11DesktopAppearance::configuredBackground(home.path());
+    EXPECT_EQ(config.picture, QStringLiteral("/usr/share/backgrounds/xfce/blue.png"));
+    ASSERT_TRUE(config.colour.has_value());
+    EXPECT_EQ(config.colour->rgb(), qRgb(32, 128, 64));
+
+    // Plasma's desktop, where both are configured, wins; its image is a file URL.
+    write(kde,
+        "[Containments][1]\nplugin=org.kde.desktopcontainer\n\n"
+        "[Containments][1][Wallpaper][org.kde.color][General]\nColor=10,20,30\n\n"
+        "[Containments][1][Wallpaper][org.kde.image][General]\nImage=file:///home/u/Pictures/sea.jpg\n");
+    config = X11DesktopAppearance::configuredBackground(home.path());
+    EXPECT_EQ(config.picture, QStringLiteral("/home/u/Pictures/sea.jpg"));
+    EXPECT_EQ(config.colour, QColor(10, 20, 30));
 }

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -49,8 +50,16 @@ protected:
     {
         if (SelectionOverlay* overlay = SelectionOverlay::active())
             overlay->cancel();
-        // Completions arrive 0.12 s after an overlay finishes; let them land in this test.
-        QTest::qWait(200);
+        settleCompletions();
+    }
+
+    // Lets the completion of an overlay that has just finished land in this test. Timers of
+    // equal delay fire in the order they were set, so once one set now has fired, it has.
+    static void settleCompletions()
+    {
+        bool passed = false;
+        QTimer::singleShot(SelectionOverlay::completionDelayMs, [&] { passed = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return passed; }, 3000));
     }
 
     static QScreen* left() { return QGuiApplication::screens().at(0); }

@@ -2,7 +2,7 @@
 // Real pixels at scale 2: the harness sets Xft.dpi 192, which Qt turns into a device pixel ratio.
 #include "ScreenCapture.h"
 #include "Service.h"
-#include "TestWindows.h"
+#include "X11TestSupport.h"
 #include "x11/X11ScreenGrabber.h"
 
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // Two monitors side by side (the harness splits one 1920 × 1080 screen into two RandR monitors).
 #include "ScreenCapture.h"
 #include "Service.h"
-#include "TestWindows.h"
+#include "X11TestSupport.h"
 #include "x11/X11ScreenGrabber.h"
 
 #include <QCursor>

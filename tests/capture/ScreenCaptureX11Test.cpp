@@ -5,8 +5,8 @@
 #include "Fakes.h"
 #include "ScreenCapture.h"
 #include "Service.h"
-#include "TestWindows.h"
 #include "ToastService.h"
+#include "X11TestSupport.h"
 #include "x11/X11ScreenGrabber.h"
 
 #include <QGuiApplication>
@@ -111,7 +111,8 @@ TEST_F(ScreenCaptureOnX11, AToastOnScreenIsNotInTheCapture)
     ToastPanel* panel = toasts.currentPanel();
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(panel, 5000));
-    QTest::qWait(400); // the fade-in
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->windowOpacity() == 1.0; }, 3000)) << "the fade-in ends";
+    syncWithServer();
 
     const QRect area = panel->geometry().adjusted(-10, -10, 10, 10);
     const Expected<Capture> capture = ScreenCapture::captureDisplay(display(), QRectF(area));

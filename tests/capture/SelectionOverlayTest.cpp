@@ -178,7 +178,7 @@ class StillDesktop : public DesktopAppearance
 {
 public:
     std::optional<QImage> wallpaper(const QScreen*) override { return std::nullopt; }
-    std::optional<QColor> backgroundColor() override { return std::nullopt; }
+    std::optional<QColor> backgroundColor(const QScreen*) override { return std::nullopt; }
     bool reduceMotion() override { return reduce; }
     bool reduce = false;
 };
@@ -208,13 +208,13 @@ TEST_F(OverlayTest, TheStillPictureDropsInUnlessMotionIsReduced)
     EXPECT_FALSE(view(0)->entrance()->running());
     EXPECT_NEAR(qGray(view(0)->grab().toImage().pixel(3, 3)), 158, 6);
     SelectionOverlay::active()->cancel();
-    QTest::qWait(200);
+    settleCompletions();
 
     desktop.reduce = true;
     begin(OverlayPurpose::screenshot);
     EXPECT_TRUE(view(0)->entrance() == nullptr || !view(0)->entrance()->running());
     SelectionOverlay::active()->cancel();
-    QTest::qWait(200);
+    settleCompletions();
 
     desktop.reduce = false;
     settings.setDropAnimation(false);

@@ -5,6 +5,7 @@
 #include "TextRecognition.h"
 
 #include "Fakes.h"
+#include "QtPrinters.h"
 #include "Service.h"
 #include "TesseractTextRecognizer.h"
 #include "ZXingBarcodeReader.h"
@@ -20,12 +21,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-
-// Readable failures: QString as its text.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 using namespace vantrel;
 using namespace vantrel::test;

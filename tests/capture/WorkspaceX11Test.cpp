@@ -67,6 +67,14 @@ public Q_SLOTS:
     void open(const QUrl& url) { urls.append(url); }
 };
 
+// Lets every answer already on its way over the bus reach its watcher: the bus delivers in
+// order, so once a round trip sent now has come back, earlier replies have been queued too.
+void settleBus(QDBusConnection& bus)
+{
+    bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));
+    QCoreApplication::processEvents();
+}
+
 } // namespace
 
 TEST(DesktopWorkspaceOnTheBus, RevealAsksTheFileManagerElseOpensTheFolder)
@@ -85,7 +93,7 @@ TEST(DesktopWorkspaceOnTheBus, RevealAsksTheFileManagerElseOpensTheFolder)
     workspace.reveal(file);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(manager.shown, QStringList {file.toString()});
-    QTest::qWait(100);
+    settleBus(bus);
     EXPECT_TRUE(opened.urls.isEmpty());
 
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
@@ -125,7 +133,7 @@ TEST(DesktopWorkspaceOnTheBus, OpenWithAsksThePortalToChooseElseOpensTheFile)
     EXPECT_EQ(portal.calls[0].file.st_ino, expected.st_ino);
     EXPECT_EQ(portal.calls[0].file.st_dev, expected.st_dev);
     EXPECT_EQ(portal.calls[0].options.value(QStringLiteral("ask")), QVariant(true));
-    QTest::qWait(100);
+    settleBus(bus);
     EXPECT_TRUE(opened.urls.isEmpty());
 
     // Without a portal the file opens with its default application.

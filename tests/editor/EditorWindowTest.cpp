@@ -276,7 +276,7 @@ TEST_F(Editor, CtrlShortcutsCopySaveAndPickTheSelectTool)
     EXPECT_EQ(QFileInfo(item->savedURL->toLocalFile()).absolutePath(), QDir(folder.path()).absolutePath());
 
     shortcut(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(savePanel.requests.size(), 1u);
+    EXPECT_EQ(saveDialog.requests.size(), 1u);
 
     shortcut(Qt::Key_A);
     EXPECT_EQ(doc().tool(), Tool::select);
@@ -298,6 +298,49 @@ TEST_F(Editor, ShortcutsOfOtherWindowsAndPlainKeysPassThrough)
 }
 
 // --- toolbar -------------------------------------------------------------------------------
+
+TEST_F(Editor, TheDefaultWindowShowsEveryToolbarControlWhicheverToolIsChosen)
+{
+    open(); // a small image: the window's default 760-point width
+    ASSERT_LE(editor->window()->width(), 760);
+    EditorToolbar* bar = editor->toolbar();
+    // Every control lies wholly inside the bar and inside the window, overlapping no other.
+    auto checkAllShown = [&](const std::string& when) {
+        // A change of rows asks the window to lay itself out again: let every such request land.
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        std::vector<QWidget*> controls {bar->colorWell(), bar->strokeWidthButton(), bar->undoButton(),
+            bar->redoButton(), bar->transformButton(), bar->backgroundToggle()};
+        for (const auto& [tool, button] : bar->toolButtons())
+            controls.push_back(button);
+        for (QAbstractButton* swatch : bar->swatches())
+            controls.push_back(swatch);
+        for (QWidget* optional : std::initializer_list<QWidget*> {bar->arrowStylePicker(), bar->textStylePicker(),
+                 bar->fontSizeButton(), bar->cropDoneButton(), bar->cropResetButton()}) {
+            if (shown(optional))
+                controls.push_back(optional);
+        }
+        std::vector<QRect> placed;
+        for (QWidget* control : controls) {
+            ASSERT_TRUE(shown(control)) << when;
+            const QRect inWindow(control->mapTo(editor->window(), QPoint(0, 0)), control->size());
+            EXPECT_TRUE(editor->window()->rect().contains(inWindow))
+                << when << ": " << control->toolTip().toStdString();
+            EXPECT_TRUE(QRect(bar->mapTo(editor->window(), QPoint(0, 0)), bar->size()).contains(inWindow))
+                << when << ": " << control->toolTip().toStdString();
+            for (const QRect& other : placed)
+                EXPECT_FALSE(other.intersects(inWindow)) << when << ": " << control->toolTip().toStdString();
+            placed.push_back(inWindow);
+        }
+    };
+    for (Tool tool : {Tool::arrow, Tool::text, Tool::crop, Tool::select}) {
+        doc().setTool(tool);
+        checkAllShown(rawValue(tool).toStdString());
+    }
+    // The canvas starts below the bar, however many rows the bar takes.
+    EXPECT_GE(canvas()->mapTo(editor->window(), QPoint(0, 0)).y(),
+        bar->mapTo(editor->window(), QPoint(0, bar->height())).y());
+}
 
 TEST_F(Editor, StylePickersAppearWithTheirToolOrSelection)
 {
@@ -367,6 +410,61 @@ TEST_F(Editor, ToolbarControlsSetTheStyleInPoints)
     bar->arrowStylePicker()->setCurrentIndex(2);
     Q_EMIT bar->arrowStylePicker()->activated(2);
     EXPECT_EQ(doc().arrowStyle(), 2);
+}
+
+TEST_F(Editor, CropHandlesShowOnAWhitePictureAndResizeTheCrop)
+{
+    open(plainImage(400, 300, Qt::white));
+    doc().setTool(Tool::crop);
+    doc().setCrop(QRectF(50, 50, 200, 150));
+    // Dark pixels around each handle: a white handle alone would vanish into the picture.
+    const QImage shot = canvas()->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    for (const QPointF& handle : CanvasView::cropHandles(QRectF(view({50, 50}), view({250, 200})))) {
+        int dark = 0;
+        const QPoint centre = (handle * ratio).toPoint();
+        for (int y = -8; y <= 8; ++y) {
+            for (int x = -8; x <= 8; ++x)
+                dark += qGray(shot.pixel(centre + QPoint(x, y))) < 100 ? 1 : 0;
+        }
+        EXPECT_GT(dark, 12) << handle.x() << "," << handle.y();
+    }
+
+    struct Case
+    {
+        QPointF grab; // document pixels
+        QPointF to;
+        QRectF crop;
+    };
+    const std::vector<Case> cases = {
+        {{250, 200}, {300, 260}, QRectF(50, 50, 250, 210)}, // bottom-right corner
+        {{50, 50}, {20, 10}, QRectF(20, 10, 230, 190)}, // top-left corner
+        {{150, 50}, {170, 30}, QRectF(50, 30, 200, 170)}, // top side: height only
+        {{250, 125}, {400, 90}, QRectF(50, 50, 350, 150)}, // right side, clamped to the picture
+        {{250, 200}, {20, 20}, QRectF(20, 20, 30, 30)}, // dragged past the opposite corner: flips
+    };
+    for (const Case& c : cases) {
+        doc().setCrop(QRectF(50, 50, 200, 150));
+        const std::size_t steps = doc().undoStack().size();
+        QTest::mousePress(canvas(), Qt::LeftButton, {}, view(c.grab));
+        QTest::mouseMove(canvas(), view(c.to));
+        QTest::mouseRelease(canvas(), Qt::LeftButton, {}, view(c.to));
+        ASSERT_TRUE(doc().crop());
+        EXPECT_NEAR(doc().crop()->left(), c.crop.left(), 1.5) << c.grab.x() << "," << c.grab.y();
+        EXPECT_NEAR(doc().crop()->top(), c.crop.top(), 1.5) << c.grab.x() << "," << c.grab.y();
+        EXPECT_NEAR(doc().crop()->width(), c.crop.width(), 1.5) << c.grab.x() << "," << c.grab.y();
+        EXPECT_NEAR(doc().crop()->height(), c.crop.height(), 1.5) << c.grab.x() << "," << c.grab.y();
+        EXPECT_EQ(doc().undoStack().size(), steps + 1) << "one undo step per drag";
+    }
+
+    // Without a crop the picture's own corners are handles.
+    doc().setCrop(std::nullopt);
+    QTest::mousePress(canvas(), Qt::LeftButton, {}, view({400, 300}));
+    QTest::mouseMove(canvas(), view({300, 200}));
+    QTest::mouseRelease(canvas(), Qt::LeftButton, {}, view({300, 200}));
+    ASSERT_TRUE(doc().crop());
+    EXPECT_NEAR(doc().crop()->width(), 300, 1.5);
+    EXPECT_NEAR(doc().crop()->height(), 200, 1.5);
 }
 
 TEST_F(Editor, CropButtonsFinishAndResetTheCrop)
@@ -500,7 +598,7 @@ TEST_F(Editor, ButtonsHandTheRenderedImageOnWithoutLosingATextBeingTyped)
     QTest::mouseClick(editor->bottomBar()->saveButton(), Qt::LeftButton);
     EXPECT_TRUE(item->savedURL);
     QTest::mouseClick(editor->bottomBar()->saveAsButton(), Qt::LeftButton);
-    EXPECT_EQ(savePanel.requests.size(), 1u);
+    EXPECT_EQ(saveDialog.requests.size(), 1u);
 }
 
 TEST_F(Editor, PinAndTextUseTheRenderedImageAndLeaveTheItemAlone)

@@ -2,32 +2,35 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 # Runs a command inside a private X11 session: its own Xvfb, an openbox that binds no keys, a
-# session bus, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
+# session bus that can start no services, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
 # it ends exactly the processes it started and removes its folder.
 #
-#   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] -- command args…
+#   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] [--wm NAME] -- command args…
 #
 #   --split N    divides the screen into N RandR monitors side by side (multi-monitor tests)
 #   --xft-dpi D  sets Xft.dpi, which Qt turns into a device pixel ratio (192 gives 2)
+#   --wm NAME    the window manager: openbox (the default) or xfwm4 (Xfce's, compositing off)
 set -u
 
 timeout_s=120
 screen=1920x1080x24
 split=1
 xft_dpi=
+wm=openbox
 while [ $# -gt 0 ]; do
     case "$1" in
         --timeout) timeout_s=$2; shift 2 ;;
         --screen) screen=$2; shift 2 ;;
         --split) split=$2; shift 2 ;;
         --xft-dpi) xft_dpi=$2; shift 2 ;;
+        --wm) wm=$2; shift 2 ;;
         --) shift; break ;;
         *) echo "with-x11: unknown option $1" >&2; exit 2 ;;
     esac
 done
 [ $# -gt 0 ] || { echo "with-x11: no command" >&2; exit 2; }
 
-for tool in Xvfb openbox dbus-run-session xrandr xprop; do
+for tool in Xvfb "$wm" dbus-run-session xrandr xprop; do
     command -v "$tool" >/dev/null || { echo "with-x11: $tool is not installed" >&2; exit 2; }
 done
 
@@ -47,7 +50,7 @@ cleanup() {
         sleep 0.2
         kill -KILL -- "-$inner_pid" 2>/dev/null
     fi
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+    [ -n "$wm_pid" ] && kill -- "-$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     [ -n "$wm_pid" ] && wait "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
@@ -100,7 +103,9 @@ if [ "$split" -gt 1 ]; then
 fi
 
 # A window manager like a desktop's, but one that takes no keys away from the tests.
-cat >"$work/openbox.xml" <<'XML'
+case "$wm" in
+    openbox)
+        cat >"$work/openbox.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
@@ -110,15 +115,44 @@ cat >"$work/openbox.xml" <<'XML'
   <mouse></mouse>
 </openbox_config>
 XML
-openbox --config-file "$work/openbox.xml" --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
+        setsid openbox --config-file "$work/openbox.xml" --sm-disable >"$work/wm.log" 2>&1 &
+        ;;
+    xfwm4)
+        # Xfce with its compositor off, as on machines without one.
+        # It reads its settings through xfconf, on a bus of its own (not the test's).
+        setsid dbus-run-session -- xfwm4 --compositor=off --sm-client-disable >"$work/wm.log" 2>&1 &
+        ;;
+    *) echo "with-x11: unknown window manager $wm" >&2; exit 2 ;;
+esac
+wm_pid=$! # the leader of its own process group, with whatever it starts
+# Up to 20 s on a busy machine (xfwm4 first starts its settings daemon); a test that runs
+# before its window manager would test a desktop without one.
+for _ in $(seq 400); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    kill -0 "$wm_pid" 2>/dev/null || { echo "with-x11: $wm did not start:" >&2; cat "$work/wm.log" >&2; exit 2; }
     sleep 0.05
 done
 
+# A session bus of the test's own that knows no service files: only what a test registers
+# itself is on it, so a desktop's real portal, file manager or tray can never be activated.
+cat >"$work/bus.xml" <<XML
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$work/runtime</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+XML
+
 # The command runs in a process group of its own so that everything it starts can be ended.
-setsid dbus-run-session -- timeout -k 5 "$timeout_s" "$@" &
+setsid dbus-run-session --config-file="$work/bus.xml" -- timeout -k 5 "$timeout_s" "$@" &
 inner_pid=$!
 wait "$inner_pid"
 status=$?

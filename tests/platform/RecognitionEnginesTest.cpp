@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real engines: Tesseract on screen text drawn here with Debian's fonts, ZXing on codes drawn
 // by its own writer, and both on pictures that hold nothing or cannot be read.
+#include "QtPrinters.h"
 #include "ScreenTextSamples.h"
 #include "TesseractTextRecognizer.h"
 #include "ZXingBarcodeReader.h"
@@ -15,12 +16,6 @@
 #include <atomic>
 #include <map>
 #include <thread>
-
-// Readable failures: QString as its text.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 using namespace vantrel;
 using namespace vantrel::samples;

@@ -2,16 +2,12 @@
 // Words into screen lines, and the small mends of screen text, with made-up word boxes.
 #include "TextRows.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-
-// Readable failures: QString as its text.
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 using namespace vantrel;
 

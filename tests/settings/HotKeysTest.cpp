@@ -7,6 +7,7 @@
 #include "Settings.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,27 @@ TEST_F(HotKeysTest, LabelsPutModifiersInFixedOrderBeforeTheKey)
     EXPECT_EQ(comboLabel({51, 256}), QStringLiteral("⌘⌫"));
     EXPECT_EQ(comboLabel({122, 0}), QStringLiteral("F1"));
     EXPECT_EQ(comboLabel({126, 4096 | 512}), QStringLiteral("⌃⇧↑"));
+}
+
+TEST_F(HotKeysTest, ShortcutTextReadsTheLinuxWay)
+{
+    const std::vector<std::pair<KeyCombo, QString>> cases = {
+        {{1, 768}, QStringLiteral("Shift+Super+S")},
+        {{96, 4096 | 2048 | 256}, QStringLiteral("Ctrl+Alt+Super+F5")},
+        {{6, 4096 | 512}, QStringLiteral("Ctrl+Shift+Z")},
+        {{49, 256}, QStringLiteral("Super+Space")},
+        {{51, 256}, QStringLiteral("Super+Backspace")},
+        {{53, 0}, QStringLiteral("Esc")},
+        {{36, 4096}, QStringLiteral("Ctrl+Enter")},
+        {{126, 4096 | 512}, QStringLiteral("Ctrl+Shift+Up")},
+        {{0x10000 + 99, 0}, QStringLiteral("Print")},
+        {{0x10000 + 99, 512}, QStringLiteral("Shift+Print")},
+        {{122, 0}, QStringLiteral("F1")},
+    };
+    for (const auto& [combo, text] : cases) {
+        EXPECT_EQ(shortcutText(combo), text) << combo.keyCode << " " << combo.modifiers;
+        EXPECT_FALSE(shortcutText(combo).contains(QRegularExpression(QStringLiteral("[⌃⌥⇧⌘⌫⎋↩⇥←→↑↓]"))));
+    }
 }
 
 TEST_F(HotKeysTest, KeyNamesFollowTheLayoutAndFallBackToQuestionMark)

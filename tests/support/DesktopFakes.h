@@ -4,7 +4,7 @@
 #include "Clipboard.h"
 #include "Fakes.h"
 #include "PreferenceStore.h"
-#include "SavePanel.h"
+#include "SaveDialog.h"
 #include "Service.h"
 #include "Settings.h"
 #include "Toasts.h"
@@ -31,8 +31,8 @@ struct DesktopFakes
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     FakeWorkspace workspace;
     ScopedService<Workspace> workspaceSlot {&workspace};
-    FakeSavePanel savePanel;
-    ScopedService<SavePanel> savePanelSlot {&savePanel};
+    FakeSaveDialog saveDialog;
+    ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     QTemporaryDir folder;
 };
 

@@ -2,11 +2,12 @@
 #pragma once
 
 #include "Clipboard.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
-#include "SavePanel.h"
+#include "QtPrinters.h"
+#include "SaveDialog.h"
 #include "ScreenGrabber.h"
 #include "SystemLog.h"
 #include "Toasts.h"
@@ -150,20 +151,20 @@ public:
 };
 
 // Answers every save dialog with `answer` (none = the user cancels).
-class FakeSavePanel : public SavePanel
+class FakeSaveDialog : public SaveDialog
 {
 public:
-    std::optional<QString> run(const SavePanelRequest& request) override
+    std::optional<QString> run(const SaveDialogRequest& request) override
     {
         requests.push_back(request);
         return answer;
     }
     std::optional<QString> answer;
-    std::vector<SavePanelRequest> requests;
+    std::vector<SaveDialogRequest> requests;
 };
 
 // Answers every folder dialog with `answer` (none = the user cancels).
-class FakeFolderPanel : public FolderPanel
+class FakeFolderDialog : public FolderDialog
 {
 public:
     std::optional<QString> run(const QString& startDirectory, QWidget* parent) override

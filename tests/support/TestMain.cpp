@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,7 +26,15 @@ int main(int argc, char** argv)
         qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toLocal8Bit());
         qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toLocal8Bit());
+        // No session bus at all outside the harness: a test must never reach the desktop's own.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/runtime/no-bus")).toLocal8Bit());
     }
+    // Never start a sound server for a test: on a desktop with PulseAudio installed, libpulse
+    // would otherwise spawn one per test process.
+    const QString pulseConfig = home.path() + QStringLiteral("/pulse-client.conf");
+    if (QFile file(pulseConfig); file.open(QIODevice::WriteOnly))
+        file.write("autospawn = no\n");
+    qputenv("PULSE_CLIENTCONFIG", pulseConfig.toLocal8Bit());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));

@@ -2,6 +2,8 @@
 // The real vantrel process with its default after-capture settings, in a private X session,
 // driven only by synthetic input: a capture brings a thumbnail to the bottom-left corner, Ctrl+C
 // on it copies the capture and sends it away, and "Pin Image from Clipboard" pins that picture.
+#include "X11TestSupport.h"
+
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -24,6 +26,8 @@
 
 #include <optional>
 
+using namespace vantrel::test;
+
 namespace {
 
 const QColor red(220, 30, 40);
@@ -31,95 +35,13 @@ const QColor blue(30, 40, 220);
 
 // A plain block of colour exactly where it is asked to be, so that scaled copies of it still
 // show that colour in their middle.
-class Block : public QWidget
+class Block : public PatternWindow
 {
 public:
     Block(const QRect& geometry, const QColor& colour)
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
-        , m_colour(colour)
-    {
-        setGeometry(geometry);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
+        : PatternWindow(geometry, Placement::exact, colour)
+    { }
 };
-
-std::optional<QByteArray> run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(5000))
-        return std::nullopt;
-    // Our own process may have to answer (it owns the clipboard for a while): keep events flowing.
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return std::nullopt;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
-
-void xdotool(const QStringList& arguments)
-{
-    ASSERT_TRUE(run(QStringLiteral("xdotool"), arguments)) << arguments.join(QLatin1Char(' ')).toStdString();
-}
-
-// The one visible window with this exact title, if there is one.
-std::optional<quint32> visibleWindow(const QString& title)
-{
-    const std::optional<QByteArray> out = run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + title + QLatin1Char('$')});
-    if (!out)
-        return std::nullopt;
-    const QList<QByteArray> ids = out->trimmed().split('\n');
-    return ids.size() == 1 ? std::optional<quint32>(ids[0].toUInt()) : std::nullopt;
-}
-
-std::optional<quint32> waitForWindow(const QString& title)
-{
-    std::optional<quint32> id;
-    (void)QTest::qWaitFor([&] { return (id = visibleWindow(title)).has_value(); }, 8000);
-    return id;
-}
-
-QRect geometryOf(quint32 window)
-{
-    const std::optional<QByteArray> out
-        = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    if (!out)
-        return {};
-    auto field = [&](const char* name) {
-        for (const QByteArray& line : out->split('\n')) {
-            if (line.trimmed().startsWith(name))
-                return line.trimmed().mid(qstrlen(name)).trimmed().toInt();
-        }
-        return -1;
-    };
-    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:"));
-}
-
-QColor screenPixel(QPoint at)
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
-}
-
-bool near(const QColor& a, const QColor& b, int tolerance)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-        && std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-std::string describe(const QColor& c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
-}
 
 QString dataDir()
 {
@@ -147,22 +69,14 @@ protected:
         settings.write(R"({"didOnboard":{"bool":true},"playSound":{"bool":false}})");
         settings.close();
 
-        for (Block* block : {&m_red, &m_blue}) {
-            block->show();
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(block));
-        }
-        QTest::qWait(200);
+        for (Block* block : {&m_red, &m_blue})
+            ASSERT_TRUE(block->showAndWait());
 
         m_app.setProgram(QStringLiteral(VANTREL_BINARY));
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [] {
-                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                    QStringLiteral("org.vantrel.Vantrel"));
-            },
-            15000));
-        QTest::qWait(1000); // the shortcuts are grabbed right after the name is taken
+        // Its shortcuts are grabbed once it answers.
+        ASSERT_TRUE(waitUntilVantrelIsReady());
         xdotool({QStringLiteral("mousemove"), QStringLiteral("1700"), QStringLiteral("80")});
     }
 
@@ -186,28 +100,23 @@ TEST_F(QuickAccessFlow, ACaptureShowsAThumbnailThatCopiesAndItsPictureCanBePinne
     const std::optional<quint32> thumbnail = waitForWindow(QStringLiteral("Vantrel thumbnail"));
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(historyCount(), 1);
-    QTest::qWait(400); // the slide-in
-    const QRect frame = geometryOf(*thumbnail);
-    EXPECT_EQ(frame, QRect(16, 1080 - 16 - 124, 220, 124));
+    const QRect frame(16, 1080 - 16 - 124, 220, 124);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return serverGeometry(*thumbnail) == frame; }, 5000)) << "the slide-in ends";
     // The red block's middle, scaled down into the thumbnail.
-    const QColor shown = screenPixel(frame.topLeft() + QPoint(500 * 220 / 1920, 350 * 220 / 1920));
-    EXPECT_TRUE(near(shown, red, 40)) << describe(shown);
+    const QPoint redMiddle = frame.topLeft() + QPoint(500 * 220 / 1920, 350 * 220 / 1920);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return near(screenPixel(redMiddle), red, 40); }, 3000))
+        << describe(screenPixel(redMiddle));
 
     // The clipboard holds something else; Ctrl+C on the thumbnail puts the capture back.
     QGuiApplication::clipboard()->setText(QStringLiteral("not a picture"));
     xdotool({QStringLiteral("mousemove"), QString::number(frame.center().x()), QString::number(frame.top() + 18),
         QStringLiteral("click"), QStringLiteral("1")});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const std::optional<QByteArray> active
-                = run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-            return active && active->trimmed().toUInt() == *thumbnail;
-        },
-        5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return xdotool({QStringLiteral("getactivewindow")}).toUInt() == *thumbnail; }, 5000));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
-    EXPECT_TRUE(QTest::qWaitFor([] { return !visibleWindow(QStringLiteral("Vantrel thumbnail")); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return windowsTitled(QStringLiteral("Vantrel thumbnail")).isEmpty(); }, 5000));
 
-    const std::optional<QByteArray> png = run(QStringLiteral("xclip"),
+    const std::optional<QByteArray> png = runProcess(QStringLiteral("xclip"),
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
             QStringLiteral("-o")});
     ASSERT_TRUE(png);
@@ -220,11 +129,11 @@ TEST_F(QuickAccessFlow, ACaptureShowsAThumbnailThatCopiesAndItsPictureCanBePinne
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+p")});
     const std::optional<quint32> pin = waitForWindow(QStringLiteral("Vantrel pin"));
     ASSERT_TRUE(pin);
-    QTest::qWait(200);
-    const QRect pinned = geometryOf(*pin);
-    EXPECT_EQ(pinned, QRect(384, 216, 1152, 648));
+    const QRect pinned(384, 216, 1152, 648);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return serverGeometry(*pin) == pinned; }, 5000));
     const auto at = [&](QPoint capturePoint) { return pinned.topLeft() + capturePoint * 0.6; };
-    EXPECT_TRUE(near(screenPixel(at(QPoint(500, 350))), red, 8)) << describe(screenPixel(at(QPoint(500, 350))));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return near(screenPixel(at(QPoint(500, 350))), red, 8); }, 3000))
+        << describe(screenPixel(at(QPoint(500, 350))));
     EXPECT_TRUE(near(screenPixel(at(QPoint(1300, 350))), blue, 8)) << describe(screenPixel(at(QPoint(1300, 350))));
     // Pins do not land in the history: still the one capture.
     EXPECT_EQ(historyCount(), 1);

@@ -15,7 +15,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -25,7 +27,7 @@ using namespace vantrel::test;
 
 namespace {
 
-constexpr int animationsDoneMs = 320; // the longest animation (slide-in) takes 250 ms
+constexpr int animationsTimeoutMs = 3000; // far beyond the longest animation (the 250 ms slide-in)
 
 class QuickAccess : public ::testing::Test, protected DesktopFakes
 {
@@ -47,6 +49,11 @@ protected:
         return CaptureItem::fromImage(patternImage(width, height), scale, CaptureKind::screenshot);
     }
     static QRect visible() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    // Whether a thumbnail's slide and fade have ended where they were going.
+    static bool settled(const QuickAccessPanel* panel)
+    {
+        return panel->geometry() == panel->targetFrame() && panel->windowOpacity() == 1.0;
+    }
     static void hover(QuickAccessView* view, bool inside)
     {
         if (inside) {
@@ -81,7 +88,7 @@ TEST_F(QuickAccess, ANewThumbnailSlidesInAtTheBottomLeftOfTheVisibleFrame)
     EXPECT_TRUE(panel->isVisible());
     EXPECT_LT(panel->x(), panel->targetFrame().x());
     EXPECT_LT(panel->windowOpacity(), 0.5);
-    QTest::qWait(animationsDoneMs);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settled(panel); }, animationsTimeoutMs));
     EXPECT_EQ(panel->geometry(), panel->targetFrame());
     EXPECT_DOUBLE_EQ(panel->windowOpacity(), 1.0);
 
@@ -110,7 +117,8 @@ TEST_F(QuickAccess, DismissingTheMiddleOfThreeSlidesTheOlderOneDown)
     QuickAccessPanel* oldest = show(picture());
     QuickAccessPanel* middle = show(picture());
     QuickAccessPanel* newest = show(picture());
-    QTest::qWait(animationsDoneMs);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return settled(oldest) && settled(middle) && settled(newest); }, animationsTimeoutMs));
     const QPoint middlePlace = middle->pos();
     const QPoint newestPlace = newest->pos();
     QPointer<QuickAccessPanel> gone(middle);
@@ -119,7 +127,7 @@ TEST_F(QuickAccess, DismissingTheMiddleOfThreeSlidesTheOlderOneDown)
     EXPECT_EQ(manager.panels(), (QList<QuickAccessPanel*> {oldest, newest}));
     EXPECT_EQ(manager.lastClosed(), middle->item());
     EXPECT_EQ(oldest->targetFrame().topLeft(), middlePlace);
-    QTest::qWait(animationsDoneMs);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settled(oldest) && gone.isNull(); }, animationsTimeoutMs));
     EXPECT_EQ(oldest->pos(), middlePlace);
     EXPECT_EQ(newest->pos(), newestPlace);
     EXPECT_TRUE(gone.isNull()); // faded out, then gone for good
@@ -161,7 +169,9 @@ TEST_F(QuickAccess, AutoCloseZeroKeepsTheThumbnail)
     settings.setOverlayAutoClose(0);
     QuickAccessPanel* panel = show(picture());
     EXPECT_FALSE(panel->closeTimerActive());
-    QTest::qWait(animationsDoneMs);
+    // Once it has come to rest nothing is left to close it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settled(panel); }, animationsTimeoutMs));
+    EXPECT_FALSE(panel->closeTimerActive());
     EXPECT_EQ(manager.panels().size(), 1);
 
     settings.setOverlayAutoClose(5);
@@ -177,7 +187,15 @@ TEST_F(QuickAccess, AHoveredThumbnailOutlivesItsTimerAndIsTestedAgain)
     QPointer<QuickAccessPanel> alive(panel);
     hover(panel->content(), true);
     EXPECT_TRUE(panel->content()->hovering());
-    QTest::qWait(1250);
+    // The close timer is the panel's one-second single shot: wait for it to fire while hovered.
+    QTimer* closeTimer = nullptr;
+    for (QTimer* timer : panel->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+        if (timer->isSingleShot() && timer->interval() == 1000)
+            closeTimer = timer;
+    }
+    ASSERT_NE(closeTimer, nullptr);
+    QSignalSpy fired(closeTimer, &QTimer::timeout);
+    ASSERT_TRUE(fired.wait(3000));
     ASSERT_FALSE(alive.isNull());
     EXPECT_EQ(manager.panels().size(), 1);
     EXPECT_TRUE(panel->closeTimerActive()); // armed again with the full delay
@@ -228,11 +246,9 @@ TEST_F(QuickAccess, ImageThumbnailsHaveTheirButtonsInTheCorners)
     // Hidden until hovered, then faded in.
     EXPECT_DOUBLE_EQ(view->hoverOpacity(), 0.0);
     hover(view, true);
-    QTest::qWait(220);
-    EXPECT_DOUBLE_EQ(view->hoverOpacity(), 1.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->hoverOpacity() == 1.0; }, animationsTimeoutMs));
     hover(view, false);
-    QTest::qWait(220);
-    EXPECT_DOUBLE_EQ(view->hoverOpacity(), 0.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->hoverOpacity() == 0.0; }, animationsTimeoutMs));
 }
 
 TEST_F(QuickAccess, RecordingsShowTheirBadgeAndThePlaySymbolOnly)
@@ -309,7 +325,7 @@ TEST_F(QuickAccess, KeysAndButtonsActOnTheItem)
     panel = show(item);
     panel->content()->button(QStringLiteral("Copy text (OCR)"))->click();
     EXPECT_TRUE(handOff.recognized.empty());
-    QTest::qWait(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !handOff.recognized.empty(); }, animationsTimeoutMs));
     ASSERT_EQ(handOff.recognized.size(), 1u);
     EXPECT_EQ(handOff.recognized[0].first, *item->image);
     EXPECT_EQ(handOff.recognized[0].second, item->scale);

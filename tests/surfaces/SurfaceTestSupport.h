@@ -35,7 +35,7 @@ inline void removeAllSurfaces()
         if (qobject_cast<QuickAccessPanel*>(widget))
             delete widget;
     }
-    QTest::qWait(1); // deferred deletions
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // A picture whose pixel (x, y) is (x mod 256, y mod 256, 90): a crop or scale shows.

@@ -13,7 +13,7 @@
 #include "Service.h"
 #include "Settings.h"
 #include "SurfaceTestSupport.h"
-#include "TestWindows.h"
+#include "X11TestSupport.h"
 #include "x11/X11ScreenGrabber.h"
 
 #include <QDragEnterEvent>
@@ -34,23 +34,6 @@ namespace {
 const QColor red(220, 30, 40);
 const QColor blue(30, 40, 220);
 
-bool near(const QColor& a, const QColor& b, int tolerance = 12)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-        && std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-std::string describe(const QColor& c)
-{
-    return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
-}
-
-// What is on screen at a point, windows of every kind included.
-QColor screenPixel(QPoint point)
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0, point.x(), point.y(), 1, 1).toImage().pixelColor(0, 0);
-}
-
 QString xprop(const QWidget* window, const char* property)
 {
     const std::optional<QByteArray> out = runProcess(QStringLiteral("xprop"),
@@ -61,19 +44,7 @@ QString xprop(const QWidget* window, const char* property)
 // The window's frame as the X server has it, in root coordinates.
 QRect serverGeometry(const QWidget* window)
 {
-    const std::optional<QByteArray> out
-        = runProcess(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window->winId())});
-    if (!out)
-        return {};
-    auto field = [&](const char* name) {
-        for (const QByteArray& line : out->split('\n')) {
-            const QByteArray trimmed = line.trimmed();
-            if (trimmed.startsWith(name))
-                return trimmed.mid(qstrlen(name)).trimmed().toInt();
-        }
-        return -1;
-    };
-    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:"));
+    return vantrel::test::serverGeometry(quint32(window->winId()));
 }
 
 // The window manager put the window on every desktop (0xFFFFFFFF), and marks it sticky when it
@@ -87,11 +58,6 @@ void expectOnEveryDesktop(const QWidget* window)
     if (supported && supported->contains("_NET_WM_STATE_STICKY")) {
         EXPECT_TRUE(xprop(window, "_NET_WM_STATE").contains(QLatin1String("_NET_WM_STATE_STICKY")));
     }
-}
-
-void xdotool(const QStringList& arguments)
-{
-    ASSERT_TRUE(runProcess(QStringLiteral("xdotool"), arguments)) << arguments.join(QLatin1Char(' ')).toStdString();
 }
 
 void click(QPoint at)
@@ -172,25 +138,24 @@ TEST_F(SurfacesOnX11, BothFloatOnEveryDesktopAndOnlyThumbnailsStayOutOfCaptures)
     QuickAccessManager::shared().show(CaptureItem::fromImage(redPicture, 1, CaptureKind::screenshot));
     QPointer<QuickAccessPanel> panel = QuickAccessManager::shared().panels().value(0);
     ASSERT_TRUE(panel && QTest::qWaitForWindowExposed(panel, 5000));
-    QTest::qWait(400); // slide-in
 
     // Bottom-left, above other windows, on every desktop, marked as chrome, not focused.
     const QRect thumbnail(16, 1080 - 16 - 165, 220, 165);
-    EXPECT_EQ(serverGeometry(panel), thumbnail);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return serverGeometry(panel) == thumbnail; }, 5000)) << "the slide-in ends";
     const QString states = xprop(panel, "_NET_WM_STATE");
     EXPECT_TRUE(states.contains(QLatin1String("_NET_WM_STATE_ABOVE"))) << states.toStdString();
     expectOnEveryDesktop(panel);
     EXPECT_TRUE(xprop(panel, "WM_WINDOW_ROLE").contains(QLatin1String(chromeIdentifier)));
     EXPECT_NE(QApplication::activeWindow(), panel.data());
-    EXPECT_TRUE(near(screenPixel(thumbnail.center()), red)) << describe(screenPixel(thumbnail.center()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return near(screenPixel(thumbnail.center()), red); }, 3000))
+        << describe(screenPixel(thumbnail.center()));
 
     // A pin takes the keyboard, floats the same way, and is not chrome.
     QImage bluePicture(400, 300, QImage::Format_RGB32);
     bluePicture.fill(blue);
     QPointer<PinWindow> pin = PinWindow::pin(bluePicture, 1);
     ASSERT_TRUE(pin && QTest::qWaitForWindowExposed(pin, 5000));
-    QTest::qWait(100);
-    EXPECT_EQ(serverGeometry(pin), QRect(760, 390, 400, 300));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return serverGeometry(pin) == QRect(760, 390, 400, 300); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == pin; }, 5000));
     const QString pinStates = xprop(pin, "_NET_WM_STATE");
     EXPECT_TRUE(pinStates.contains(QLatin1String("_NET_WM_STATE_ABOVE"))) << pinStates.toStdString();
@@ -215,24 +180,39 @@ TEST_F(SurfacesOnX11, ALockedPinLetsClicksThroughToTheWindowBelow)
     picture.fill(red);
     QPointer<PinWindow> pin = PinWindow::pin(picture, 1);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pin, 5000));
-    QTest::qWait(100);
-    ASSERT_EQ(serverGeometry(pin), QRect(860, 490, 200, 100));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return serverGeometry(pin) == QRect(860, 490, 200, 100); }, 5000));
+    // A click beside the pin, sent after one on it, arrives after it: once the window below has
+    // counted the second, the first has been delivered wherever it went.
+    const QPoint beside(720, 360);
+    auto clickThenBeside = [&](QPoint at) {
+        const int before = below.presses;
+        click(at);
+        click(beside);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return below.presses > before; }, 3000));
+        QCoreApplication::processEvents();
+        return below.presses - before - 1; // clicks that reached the window below at `at`
+    };
 
-    click(QPoint(960, 540));
-    QTest::qWait(200);
-    EXPECT_EQ(below.presses, 0); // the pin took it
+    // The window manager copies the pin's input shape onto its frame in its own time: click
+    // until the outcome shows, a few times at most. A pin that never changes fails.
+    auto settlesTo = [&](QPoint at, int expected) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            if (clickThenBeside(at) == expected)
+                return true;
+        }
+        return false;
+    };
+
+    EXPECT_EQ(clickThenBeside(QPoint(960, 540)), 0); // the pin took it
 
     pin->lockAction();
-    QTest::qWait(100);
-    click(QPoint(960, 540));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return below.presses == 1; }, 3000));
+    syncWithServer();
+    EXPECT_TRUE(settlesTo(QPoint(960, 540), 1)) << "a locked pin lets the click through";
     EXPECT_EQ(screenPixel(QPoint(960, 540)), red); // still shown, above the window
 
     PinWindow::unlockPins();
-    QTest::qWait(100);
-    click(QPoint(1000, 520));
-    QTest::qWait(300);
-    EXPECT_EQ(below.presses, 1);
+    syncWithServer();
+    EXPECT_TRUE(settlesTo(QPoint(1000, 520), 0)) << "an unlocked pin takes clicks again";
     ASSERT_FALSE(pin.isNull());
 }
 
@@ -250,7 +230,7 @@ TEST_F(SurfacesOnX11, DraggingAThumbnailHandsItsFileOverAndDismissesIt)
     QuickAccessManager::shared().show(item);
     QPointer<QuickAccessPanel> panel = QuickAccessManager::shared().panels().value(0);
     ASSERT_TRUE(panel && QTest::qWaitForWindowExposed(panel, 5000));
-    QTest::qWait(400);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return serverGeometry(panel) == panel->targetFrame(); }, 5000));
 
     // One xdotool run for the whole gesture: the drag runs its own event loop in this process.
     const QPoint start(16 + 110, 1080 - 16 - 165 + 30);

@@ -73,13 +73,14 @@ TEST_F(FirstRunTest, GreetsAndListsTheMainShortcutsAsTheyAreNow)
         nullptr);
     EXPECT_NE(findByText<QLabel>(window, "Default shortcuts"), nullptr);
     EXPECT_NE(findByText<QLabel>(window, "Screen Recording permission"), nullptr);
+    EXPECT_TRUE(window->permissionDetail()->isVisible()) << "a desktop that can refuse shows the row";
 
     const std::vector<std::pair<HotKeyAction, QString>> expected = {
-        {HotKeyAction::allInOne, "⇧⌘1"},
-        {HotKeyAction::captureArea, "⇧⌘S"},
-        {HotKeyAction::captureFullscreen, "⇧⌘F"},
-        {HotKeyAction::captureWindow, "⇧⌘6"},
-        {HotKeyAction::recordScreen, "⇧⌘D"},
+        {HotKeyAction::allInOne, "Shift+Super+1"},
+        {HotKeyAction::captureArea, "Shift+Super+S"},
+        {HotKeyAction::captureFullscreen, "Shift+Super+F"},
+        {HotKeyAction::captureWindow, "Shift+Super+6"},
+        {HotKeyAction::recordScreen, "Shift+Super+D"},
         {HotKeyAction::captureText, "—"},
     };
     ASSERT_EQ(FirstRunWindow::listedActions.size(), expected.size());
@@ -93,7 +94,18 @@ TEST_F(FirstRunTest, GreetsAndListsTheMainShortcutsAsTheyAreNow)
     // A shortcut recorded meanwhile shows at once.
     keys[QStringLiteral("captureText")] = KeyCombo {96, KeyCombo::control | KeyCombo::option};
     settings.setHotKeys(keys);
-    EXPECT_EQ(window->shortcutLabel(HotKeyAction::captureText)->text(), QStringLiteral("⌃⌥F5"));
+    EXPECT_EQ(window->shortcutLabel(HotKeyAction::captureText)->text(), QStringLiteral("Ctrl+Alt+F5"));
+}
+
+TEST_F(FirstRunTest, NoPermissionRowWhereReadingTheScreenIsNeverRefused)
+{
+    GrantedCaptureAccess x11;
+    ScopedService<CaptureAccess> x11Slot {&x11};
+    FirstRunWindow* window = open();
+    EXPECT_TRUE(window->permissionRow()->isHidden());
+    EXPECT_FALSE(window->permissionDetail()->isVisible());
+    EXPECT_FALSE(window->timer().isActive()) << "nothing to poll for";
+    EXPECT_TRUE(window->getStartedButton()->isVisible());
 }
 
 TEST_F(FirstRunTest, ThePermissionRowTurnsGreenWithinASecondOfAccessBeingGranted)

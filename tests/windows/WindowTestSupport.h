@@ -5,7 +5,7 @@
 #include "DesktopFakes.h"
 #include "Fakes.h"
 #include "FocusService.h"
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 #include "HotKeys.h"
 #include "RecordingSurfaces.h"
 #include "Service.h"
@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QStyle>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -30,6 +32,7 @@ public:
         ++requests;
         return granted;
     }
+    bool canRefuse() const override { return true; }
     bool granted = true;
     int requests = 0;
 };
@@ -49,8 +52,8 @@ struct WindowFakes : DesktopFakes
     ScopedService<HotKeyManager> managerSlot {&manager};
     FakeLoginItem login;
     ScopedService<LoginItem> loginSlot {&login};
-    FakeFolderPanel folders;
-    ScopedService<FolderPanel> folderSlot {&folders};
+    FakeFolderDialog folders;
+    ScopedService<FolderDialog> folderSlot {&folders};
     SwitchableCaptureAccess access;
     ScopedService<CaptureAccess> accessSlot {&access};
     RecordingSurfaces surfaces;
@@ -80,6 +83,14 @@ template <typename Widget> Widget* fieldOf(QWidget* root, const QString& label)
     auto* field = qobject_cast<Widget*>(caption->buddy());
     EXPECT_NE(field, nullptr) << label.toStdString() << " labels no control of the expected type";
     return field;
+}
+
+// Clicks a check box on its box, which sits at its leading edge whatever the font: its middle
+// may lie past the end of a short label, where a click does nothing.
+inline void clickCheckBox(QCheckBox* box)
+{
+    const int indicator = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(indicator / 2 + 1, box->height() / 2));
 }
 
 inline QStringList itemTexts(const QComboBox* combo)

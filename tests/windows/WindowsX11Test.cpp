@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs under the X11 harness with the real application: a private X server with a window
 // manager, a session bus and empty XDG folders, so the first start is a first start.
+#include "X11TestSupport.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -10,57 +12,31 @@
 
 #include <gtest/gtest.h>
 
+using vantrel::test::windowsTitled;
+using vantrel::test::xdotool;
+
 namespace {
 
-class VantrelProcess
+class VantrelProcess : public vantrel::test::VantrelProcess
 {
 public:
     VantrelProcess()
-    {
-        m_process.setProgram(QStringLiteral(VANTREL_BINARY));
-        m_process.start();
-    }
-    ~VantrelProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
-    QProcess& process() { return m_process; }
-    std::string errors() { return (m_stderr += m_process.readAllStandardError()).toStdString(); }
-
-private:
-    QProcess m_process;
-    QByteArray m_stderr;
+        : vantrel::test::VantrelProcess(QStringLiteral(VANTREL_BINARY))
+    { }
+    std::string errors() { return vantrel::test::VantrelProcess::errors().toStdString(); }
 };
 
-QString xdotool(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(5000);
-    return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
-}
-
-// Mapped top-level windows whose whole title is `title`.
-QStringList windowsTitled(const QString& title)
-{
-    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                       QLatin1Char('^') + title + QLatin1Char('$')})
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
+// None while no window is active.
 QString activeWindow()
 {
-    return xdotool({QStringLiteral("getactivewindow")});
+    const std::optional<QByteArray> out
+        = vantrel::test::runProcess(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return out ? QString::fromLatin1(*out).trimmed() : QString();
 }
 
 bool busNameTaken()
 {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
+    return vantrel::test::vantrelOnTheBus();
 }
 
 bool busNameFree()

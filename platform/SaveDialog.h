@@ -7,7 +7,7 @@
 
 namespace vantrel {
 
-struct SavePanelRequest
+struct SaveDialogRequest
 {
     QString directory;
     QString fileName; // proposed name, extension included
@@ -15,19 +15,19 @@ struct SavePanelRequest
 };
 
 // The modal "save as" dialog.
-class SavePanel
+class SaveDialog
 {
 public:
-    virtual ~SavePanel() = default;
+    virtual ~SaveDialog() = default;
     // The chosen path, or none when the user cancels.
-    virtual std::optional<QString> run(const SavePanelRequest& request) = 0;
+    virtual std::optional<QString> run(const SaveDialogRequest& request) = 0;
 };
 
 // QFileDialog, brought to the front over other applications.
-class QtSavePanel : public SavePanel
+class QtSaveDialog : public SaveDialog
 {
 public:
-    std::optional<QString> run(const SavePanelRequest& request) override;
+    std::optional<QString> run(const SaveDialogRequest& request) override;
 };
 
 } // namespace vantrel

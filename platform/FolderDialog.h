@@ -10,17 +10,17 @@ class QWidget;
 namespace vantrel {
 
 // The modal "choose a folder" dialog: folders only, and the user may make a new one in it.
-class FolderPanel
+class FolderDialog
 {
 public:
-    virtual ~FolderPanel() = default;
+    virtual ~FolderDialog() = default;
     // The chosen folder's absolute path, or none when the user cancels. The dialog opens at
     // `startDirectory` and is modal to `parent` (a window, or none).
     virtual std::optional<QString> run(const QString& startDirectory, QWidget* parent) = 0;
 };
 
 // QFileDialog in directory mode.
-class QtFolderPanel : public FolderPanel
+class QtFolderDialog : public FolderDialog
 {
 public:
     std::optional<QString> run(const QString& startDirectory, QWidget* parent) override;

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImageFiles.h"
 
-#include <QFile>
+#include "PrivateFiles.h"
+
+#include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
 
 #include <cmath>
+#include <mutex>
 
 namespace vantrel {
 
@@ -50,7 +53,21 @@ std::optional<double> jfifResolution(const QByteArray& head)
     return std::nullopt;
 }
 
+Error notAPicture(const QString& why)
+{
+    return Error {.domain = QStringLiteral("Image"), .code = 0, .description = why};
+}
+
 } // namespace
+
+void allowLargeImages()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (QImageReader::allocationLimit() < largestImageMegabytes)
+            QImageReader::setAllocationLimit(largestImageMegabytes);
+    });
+}
 
 double pixelsPerPointForResolution(std::optional<double> dpi)
 {
@@ -72,29 +89,68 @@ double imageScale(int pixelWidth, double pointWidth)
     return pixelWidth / (pointWidth <= 1.0 ? 1.0 : pointWidth);
 }
 
-std::optional<double> declaredResolution(const QString& path)
+std::optional<double> declaredResolution(const QByteArray& bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.read(64 * 1024);
-    if (head.startsWith("\x89PNG\r\n\x1a\n"))
-        return pngResolution(head);
-    if (head.startsWith("\xFF\xD8"))
-        return jfifResolution(head);
+    if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+        return pngResolution(bytes);
+    if (bytes.startsWith("\xFF\xD8"))
+        return jfifResolution(bytes);
     return std::nullopt;
 }
 
-std::optional<OpenedImage> loadImageFile(const QString& path)
+namespace {
+
+// Checks what the header promises before any pixel is decoded.
+std::optional<Error> checkHeader(QImageReader& reader)
 {
-    QImageReader reader(path);
+    if (!reader.canRead())
+        return notAPicture(QStringLiteral("it is not an image Vantrel can read"));
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() * 4 > (qint64(largestImageMegabytes) << 20))
+        return notAPicture(
+            QStringLiteral("the picture is too large to open (%1 × %2 pixels)").arg(size.width()).arg(size.height()));
+    return std::nullopt;
+}
+
+} // namespace
+
+Expected<OpenedImage> decodeImageFile(const QByteArray& bytes)
+{
+    allowLargeImages();
+    if (bytes.isEmpty())
+        return notAPicture(QStringLiteral("the file is empty"));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setAutoTransform(true);
+    if (std::optional<Error> problem = checkHeader(reader))
+        return *problem;
     QImage image = reader.read();
     if (image.isNull())
-        return std::nullopt;
+        return notAPicture(QStringLiteral("the picture is damaged or incomplete"));
     const double scale
-        = imageScale(image.width(), image.width() / pixelsPerPointForResolution(declaredResolution(path)));
+        = imageScale(image.width(), image.width() / pixelsPerPointForResolution(declaredResolution(bytes)));
     return OpenedImage {std::move(image), scale};
+}
+
+std::optional<Error> checkImageFile(const QString& path)
+{
+    Expected<QByteArray> bytes = files::readRegularFile(path, largestImageFileBytes);
+    if (!bytes)
+        return bytes.error();
+    QBuffer buffer(&bytes.value());
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return checkHeader(reader);
+}
+
+Expected<OpenedImage> loadImageFile(const QString& path)
+{
+    Expected<QByteArray> bytes = files::readRegularFile(path, largestImageFileBytes);
+    if (!bytes)
+        return bytes.error();
+    return decodeImageFile(*bytes);
 }
 
 } // namespace vantrel

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SavePanel.h"
+#include "SaveDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 
 namespace vantrel {
 
-std::optional<QString> QtSavePanel::run(const SavePanelRequest& request)
+std::optional<QString> QtSaveDialog::run(const SaveDialogRequest& request)
 {
     QFileDialog dialog(nullptr, QString(), QDir(request.directory).filePath(request.fileName));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -26,7 +26,7 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("arrow.counterclockwise.circle"),
             {QStringLiteral("edit-redo-symbolic"), QStringLiteral("view-refresh")}},
         {QStringLiteral("display"), {QStringLiteral("video-display")}},
-        {QStringLiteral("macwindow"), {QStringLiteral("window"), QStringLiteral("preferences-system-windows")}},
+        {QStringLiteral("window"), {QStringLiteral("window"), QStringLiteral("preferences-system-windows")}},
         {QStringLiteral("timer"), {QStringLiteral("timer-symbolic"), QStringLiteral("chronometer")}},
         {QStringLiteral("arrow.up.and.down.text.horizontal"), {QStringLiteral("view-sort"), QStringLiteral("go-down")}},
         {QStringLiteral("text.viewfinder"), {QStringLiteral("insert-text"), QStringLiteral("format-text-bold")}},

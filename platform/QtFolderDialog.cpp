@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FolderPanel.h"
+#include "FolderDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 
 namespace vantrel {
 
-std::optional<QString> QtFolderPanel::run(const QString& startDirectory, QWidget* parent)
+std::optional<QString> QtFolderDialog::run(const QString& startDirectory, QWidget* parent)
 {
     QFileDialog dialog(parent, QStringLiteral("Choose a Folder"), startDirectory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
