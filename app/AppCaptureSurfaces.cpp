@@ -47,16 +47,6 @@ void AppCaptureSurfaces::stopRecording()
     ScreenRecorder::shared().stop();
 }
 
-bool AppCaptureSurfaces::isScrollingCaptureActive()
-{
-    return false;
-}
-
-void AppCaptureSurfaces::startScrollingCapture(QScreen*, const QRectF&)
-{
-    systemLog(QStringLiteral("Vantrel: scrolling capture is not built yet"));
-}
-
 void AppCaptureSurfaces::recognizeText(const QImage& image, double scale)
 {
     vantrel::recognizeText(image, scale);
