@@ -46,16 +46,6 @@ void AppCaptureSurfaces::stopRecording()
     ScreenRecorder::shared().stop();
 }
 
-bool AppCaptureSurfaces::isScrollingCaptureActive()
-{
-    return false;
-}
-
-void AppCaptureSurfaces::startScrollingCapture(QScreen*, const QRectF&)
-{
-    systemLog(QStringLiteral("Vantrel: scrolling capture is not built yet"));
-}
-
 void AppCaptureSurfaces::recognizeText(const QImage&)
 {
     systemLog(QStringLiteral("Vantrel: text recognition is not built yet"));

@@ -5,8 +5,8 @@
 
 namespace vantrel {
 
-// Connects the capture coordinator to the editor, thumbnails, pins, history window, recorder,
-// scrolling capture and text recognition of this application.
+// Connects the capture coordinator to the editor, thumbnails, pins, history window, recorder
+// and text recognition of this application.
 class AppCaptureSurfaces : public CaptureSurfaces
 {
 public:
@@ -17,8 +17,6 @@ public:
     bool isRecording() override;
     void startRecording(QScreen* screen, const QRectF& rect, bool gif) override;
     void stopRecording() override;
-    bool isScrollingCaptureActive() override;
-    void startScrollingCapture(QScreen* screen, const QRectF& rect) override;
     void recognizeText(const QImage& image) override;
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override;
 };

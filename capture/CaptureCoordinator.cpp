@@ -7,6 +7,7 @@
 #include "Clipboard.h"
 #include "FocusService.h"
 #include "ScreenCapture.h"
+#include "ScrollingCapture.h"
 #include "SelectionOverlay.h"
 #include "Service.h"
 #include "Settings.h"
@@ -81,7 +82,7 @@ void CaptureCoordinator::perform(HotKeyAction action)
         pinFromClipboard();
         return;
     }
-    if (surfaces().isRecording() || surfaces().isScrollingCaptureActive() || m_grabbing)
+    if (surfaces().isRecording() || ScrollingCapture::active() || m_grabbing)
         return;
     if (!ensureScreenCaptureAccess())
         return;
@@ -198,7 +199,7 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
     case OverlayAction::recordGIF:
         surfaces().startRecording(screen, rect, result.action == OverlayAction::recordGIF);
         break;
-    case OverlayAction::scrolling: surfaces().startScrollingCapture(screen, rect); break;
+    case OverlayAction::scrolling: ScrollingCapture::start(screen, rect); break;
     }
 }
 

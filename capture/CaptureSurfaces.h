@@ -13,7 +13,7 @@ namespace vantrel {
 class CaptureItem;
 
 // What the capture coordinator hands finished captures and areas to: the editor, thumbnails,
-// pins, the history window, the recorder, scrolling capture and text recognition. They live in
+// pins, the history window, the recorder and text recognition. They live in
 // libraries that build on this one, so the application connects them here at start-up (and
 // tests replace them with recorders).
 class CaptureSurfaces
@@ -30,8 +30,6 @@ public:
     virtual void startRecording(QScreen* screen, const QRectF& rect, bool gif) = 0;
     virtual void stopRecording() = 0;
 
-    virtual bool isScrollingCaptureActive() = 0;
-    virtual void startScrollingCapture(QScreen* screen, const QRectF& rect) = 0;
     virtual void recognizeText(const QImage& image) = 0;
 
     // A window capture placed on the chosen gradient background; `scale` is pixels per point.

@@ -94,7 +94,7 @@ QScreen* screenForDisplay(quint32 id)
     return nullptr;
 }
 
-Expected<Capture> captureDisplay(quint32 id, std::optional<QRectF> rect)
+Expected<Capture> captureDisplay(quint32 id, std::optional<QRectF> rect, QImage recycled)
 {
     QScreen* screen = screenForDisplay(id);
     if (!screen)
@@ -108,7 +108,7 @@ Expected<Capture> captureDisplay(quint32 id, std::optional<QRectF> rect)
     if (pixels.isEmpty())
         return Error {
             .domain = QStringLiteral("Vantrel"), .code = 3, .description = QStringLiteral("The capture area is empty")};
-    Expected<QImage> image = source->grabScreen(screen, pixels);
+    Expected<QImage> image = source->grabScreenInto(screen, pixels, std::move(recycled));
     if (!image)
         return image.error();
     return Capture {.image = std::move(*image), .scale = scale, .kind = CaptureKind::screenshot};

@@ -27,8 +27,9 @@ QScreen* screenForDisplay(quint32 displayID);
 
 // The whole display, or `rect` (points, relative to the display's top-left, y down). The image
 // is points × scale pixels, truncated. Fails with "Display not found" (domain "Vantrel", code 1)
-// for an unknown id.
-Expected<Capture> captureDisplay(quint32 displayID, std::optional<QRectF> rect = std::nullopt);
+// for an unknown id. A `recycled` picture of the right size that nobody else holds receives the
+// pixels instead of a fresh one (continuous captures pass their spare frame).
+Expected<Capture> captureDisplay(quint32 displayID, std::optional<QRectF> rect = std::nullopt, QImage recycled = {});
 // One capture per screen, in screen order; screens that fail are left out.
 std::map<quint32, Capture> captureAllDisplays();
 // Windows that window mode offers, front to back.

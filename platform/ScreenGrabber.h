@@ -37,6 +37,13 @@ public:
     // A rectangle of a screen in native pixels relative to the screen's top-left corner,
     // opaque (alpha 255).
     virtual Expected<QImage> grabScreen(const QScreen* screen, const QRect& nativeRect) = 0;
+    // The same grab, written into `recycled` when that picture has the rectangle's size and no
+    // other user, so that a stream of frames cycles through a couple of buffers rather than
+    // allocating one per frame. Grabbers that cannot reuse memory ignore it.
+    virtual Expected<QImage> grabScreenInto(const QScreen* screen, const QRect& nativeRect, QImage recycled)
+    {
+        return grabScreen(screen, nativeRect);
+    }
     // Every top-level window on the current desktop, front to back.
     virtual std::vector<WindowInfo> windowsFrontToBack() = 0;
     // One window's frame with its alpha, whole even when other windows cover it.

@@ -169,6 +169,29 @@ void letWindowsRepaint(int milliseconds)
     }
 }
 
+// Whether a window's visible shape reaches into a rectangle of the root window. A shaped window
+// shows only its shape: the ring around a scrolling capture's area never lies on the area's
+// pixels even though its rectangle spans them. Mask rectangles are in the widget's points; a
+// pixel of slack on each side absorbs the rounding of the scaled shape.
+bool shapeMeets(const QWidget* widget, const QRect& native, const QRect& nativeArea)
+{
+    if (!native.intersects(nativeArea))
+        return false;
+    const QRegion shape = widget->mask();
+    if (shape.isEmpty())
+        return true;
+    const qreal scale = widget->devicePixelRatioF();
+    for (const QRect& part : shape) {
+        const QRect scaled = QRectF(part.x() * scale, part.y() * scale, part.width() * scale, part.height() * scale)
+                                 .toAlignedRect()
+                                 .adjusted(-1, -1, 1, 1)
+                                 .translated(native.topLeft());
+        if (scaled.intersects(nativeArea))
+            return true;
+    }
+    return false;
+}
+
 // Vantrel's chrome windows that overlap a rectangle of the root window, taken off the screen
 // for one grab and put back afterwards. The repaint wait runs the event loop, so a window may
 // close, hide or be deleted meanwhile (a thumbnail's auto-close, a toast fading out): each one
@@ -187,7 +210,7 @@ public:
                 continue;
             const auto window = static_cast<xcb_window_t>(widget->winId());
             const std::optional<QRect> native = rootGeometry(c, window);
-            if (!native || !native->intersects(nativeArea))
+            if (!native || !shapeMeets(widget, *native, nativeArea))
                 continue;
             const auto attributes
                 = x11::reply(xcb_get_window_attributes_reply, c, xcb_get_window_attributes(c, window));
@@ -353,6 +376,11 @@ std::optional<QRect> X11ScreenGrabber::nativeGeometry(const QScreen* screen)
 
 Expected<QImage> X11ScreenGrabber::grabScreen(const QScreen* screen, const QRect& nativeRect)
 {
+    return grabScreenInto(screen, nativeRect, QImage());
+}
+
+Expected<QImage> X11ScreenGrabber::grabScreenInto(const QScreen* screen, const QRect& nativeRect, QImage recycled)
+{
     xcb_connection_t* c = x11::connection();
     x11::ShmImageReader* shm = reader();
     if (!c || !shm)
@@ -364,7 +392,7 @@ Expected<QImage> X11ScreenGrabber::grabScreen(const QScreen* screen, const QRect
     if (area.isEmpty())
         return xError(QStringLiteral("The capture rectangle lies outside the display"));
     ChromeWithdrawal withdrawal(c, area);
-    return shm->read(x11::rootWindow(), area, 24);
+    return shm->read(x11::rootWindow(), area, 24, std::move(recycled));
 }
 
 std::vector<WindowInfo> X11ScreenGrabber::windowsFrontToBack()

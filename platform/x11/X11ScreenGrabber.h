@@ -22,6 +22,7 @@ public:
 
     std::optional<quint32> displayID(const QScreen* screen) override;
     Expected<QImage> grabScreen(const QScreen* screen, const QRect& nativeRect) override;
+    Expected<QImage> grabScreenInto(const QScreen* screen, const QRect& nativeRect, QImage recycled) override;
     std::vector<WindowInfo> windowsFrontToBack() override;
     Expected<QImage> grabWindow(quint32 windowId) override;
 

@@ -50,12 +50,16 @@ bool hasQImageLayout(xcb_connection_t* c, int depth)
 
 // Copies rows out of the server's buffer into a fresh image, forcing alpha where the depth has
 // none: the padding byte of a depth-24 pixel is undefined, and RGB32 requires 0xff there.
-QImage copyOut(const unsigned char* data, int width, int height, int depth)
+QImage copyOut(const unsigned char* data, int width, int height, int depth, QImage recycled)
 {
-    // A recycled buffer: the previous overlay's still picture is usually free again by now, and
-    // faulting in fresh pages for every grab would cost more than the grab.
-    QImage image = imagebuffers::allocate(
-        width, height, depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    const QImage::Format format = depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    // A recycled buffer: the caller's spare frame, or else the pool's (the previous overlay's
+    // still picture is usually free again by now). Faulting in fresh pages for every grab would
+    // cost more than the grab. A spare still shared with someone else would be copied on write,
+    // so it is not worth taking.
+    QImage image = recycled.size() == QSize(width, height) && recycled.format() == format && recycled.isDetached()
+        ? std::move(recycled)
+        : imagebuffers::allocate(width, height, format);
     if (image.isNull())
         return image;
     const std::size_t rowBytes = std::size_t(width) * 4;
@@ -137,7 +141,7 @@ void ShmImageReader::releaseSegment()
     m_shmId = -1;
 }
 
-Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect, int depth)
+Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect, int depth, QImage recycled)
 {
     if (!m_connection)
         return xError(QStringLiteral("No X11 connection"));
@@ -147,7 +151,7 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
         return xError(QStringLiteral("Unsupported pixel format (depth %1)").arg(depth));
     const std::size_t bytes = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     if (!m_shmAvailable || !ensureSegment(bytes))
-        return readWithoutShm(drawable, rect, depth);
+        return readWithoutShm(drawable, rect, depth, std::move(recycled));
 
     ErrorReply error;
     const auto reply = x11::reply(xcb_shm_get_image_reply, m_connection,
@@ -156,13 +160,13 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
         &error);
     if (!reply)
         return xError(QStringLiteral("The X server refused the screen grab"), error ? error->error_code : 0);
-    QImage image = copyOut(m_data, rect.width(), rect.height(), depth);
+    QImage image = copyOut(m_data, rect.width(), rect.height(), depth, std::move(recycled));
     if (image.isNull())
         return xError(QStringLiteral("Out of memory for a %1 × %2 grab").arg(rect.width()).arg(rect.height()));
     return image;
 }
 
-Expected<QImage> ShmImageReader::readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth)
+Expected<QImage> ShmImageReader::readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth, QImage recycled)
 {
     ErrorReply error;
     const auto reply = x11::reply(xcb_get_image_reply, m_connection,
@@ -174,7 +178,7 @@ Expected<QImage> ShmImageReader::readWithoutShm(xcb_drawable_t drawable, const Q
     const std::size_t expected = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     QImage image;
     if (std::size_t(xcb_get_image_data_length(reply.get())) >= expected)
-        image = copyOut(xcb_get_image_data(reply.get()), rect.width(), rect.height(), depth);
+        image = copyOut(xcb_get_image_data(reply.get()), rect.width(), rect.height(), depth, std::move(recycled));
     if (image.isNull())
         return xError(QStringLiteral("The X server sent an incomplete image"));
     return image;

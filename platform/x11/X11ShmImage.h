@@ -26,15 +26,16 @@ public:
     ShmImageReader& operator=(const ShmImageReader&) = delete;
 
     // `rect` in the drawable's pixels. Depth 24 gives an opaque RGB32 image (alpha forced to 255);
-    // depth 32 keeps the alpha channel (premultiplied, as X stores it).
-    Expected<QImage> read(xcb_drawable_t drawable, const QRect& rect, int depth);
+    // depth 32 keeps the alpha channel (premultiplied, as X stores it). The pixels go into
+    // `recycled` when it has the rectangle's size and format and no other user.
+    Expected<QImage> read(xcb_drawable_t drawable, const QRect& rect, int depth, QImage recycled = QImage());
 
     bool usesSharedMemory() const { return m_shmAvailable; }
 
 private:
     bool ensureSegment(std::size_t bytes);
     void releaseSegment();
-    Expected<QImage> readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth);
+    Expected<QImage> readWithoutShm(xcb_drawable_t drawable, const QRect& rect, int depth, QImage recycled);
 
     xcb_connection_t* m_connection;
     bool m_shmAvailable = false;

@@ -4,6 +4,7 @@
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
 #include "FlowFixture.h"
+#include "ScrollingCapture.h"
 
 #include <QCursor>
 #include <QDir>
@@ -155,7 +156,11 @@ TEST_F(CoordinatorTest, AreasGoWhereTheirActionSays)
     EXPECT_TRUE(surfaces.recordings[0].gif);
     EXPECT_EQ(surfaces.recordings[0].screen, right());
     coordinator.handleSelection(area(left(), QRectF(1, 2, 30, 40), OverlayAction::scrolling));
-    EXPECT_EQ(surfaces.scrollingAreas.size(), 1u);
+    ASSERT_NE(ScrollingCapture::active(), nullptr);
+    EXPECT_EQ(ScrollingCapture::active()->screen(), left());
+    EXPECT_EQ(ScrollingCapture::active()->rect(), QRectF(1, 2, 30, 40));
+    ScrollingCapture::active()->cancelAction();
+    EXPECT_EQ(historyCount(), before + 0);
 
     // A self-timer of 0 seconds captures at once, from the live screen.
     settings.setSelfTimerSeconds(0);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real pixels from a private X server (one 1920 × 1080 monitor, scale 1) with openbox.
 #include "CaptureItem.h"
+#include "ChromeWindow.h"
 #include "Clipboard.h"
 #include "Fakes.h"
 #include "ScreenCapture.h"
@@ -10,9 +11,11 @@
 #include "x11/X11ScreenGrabber.h"
 
 #include <QGuiApplication>
+#include <QRegion>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +134,82 @@ TEST_F(ScreenCaptureOnX11, AToastOnScreenIsNotInTheCapture)
     const Expected<Capture> beside = ScreenCapture::captureDisplay(display(), QRectF(0, 0, 50, 50));
     ASSERT_TRUE(beside.ok());
     EXPECT_EQ(differsFromPattern(beside->image, QPoint(0, 0)), std::nullopt);
+}
+
+// A stream of frames reuses its spare picture: the grab writes into it rather than allocating.
+TEST_F(ScreenCaptureOnX11, AFreePictureOfTheRightSizeReceivesTheGrab)
+{
+    PatternWindow window(QRect(200, 150, 400, 300), PatternWindow::Placement::exact);
+    ASSERT_TRUE(window.showAndWait());
+    const QRectF area(230, 170, 120, 60);
+
+    Expected<Capture> first = ScreenCapture::captureDisplay(display(), area);
+    ASSERT_TRUE(first.ok());
+    const uchar* memory = first->image.constBits();
+    Expected<Capture> second = ScreenCapture::captureDisplay(display(), area, std::move(first->image));
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(second->image.constBits(), memory);
+    EXPECT_EQ(differsFromPattern(second->image, QPoint(30, 20)), std::nullopt);
+
+    // A picture someone else still holds is left alone, and so is one of another size.
+    const QImage kept = second->image;
+    Expected<Capture> third = ScreenCapture::captureDisplay(display(), area, second->image);
+    ASSERT_TRUE(third.ok());
+    EXPECT_NE(third->image.constBits(), kept.constBits());
+    EXPECT_EQ(differsFromPattern(third->image, QPoint(30, 20)), std::nullopt);
+    Expected<Capture> other
+        = ScreenCapture::captureDisplay(display(), QRectF(230, 170, 50, 60), std::move(third->image));
+    ASSERT_TRUE(other.ok());
+    EXPECT_EQ(other->image.size(), QSize(50, 60));
+    EXPECT_EQ(differsFromPattern(other->image, QPoint(30, 20)), std::nullopt);
+}
+
+namespace {
+
+// Counts the expose events of a window: taking it off the screen and back gives two.
+class ExposeCounter : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose)
+            ++count;
+        return false;
+    }
+};
+
+} // namespace
+
+// A chrome window shaped as a ring around an area shows nothing inside it, so grabbing the area
+// leaves it on screen (a scrolling capture grabs five times a second); grabbing across the ring
+// takes it away for the grab.
+TEST_F(ScreenCaptureOnX11, AShapedRingAroundTheAreaStaysOnScreen)
+{
+    PatternWindow background(QRect(100, 100, 500, 400), PatternWindow::Placement::exact);
+    ASSERT_TRUE(background.showAndWait());
+    const QRect area(200, 200, 200, 150);
+    PatternWindow ring(area.adjusted(-3, -3, 3, 3), PatternWindow::Placement::exact, QColor(Qt::blue));
+    ring.setMask(QRegion(ring.rect()).subtracted(QRegion(ring.rect().adjusted(2, 2, -2, -2))));
+    markAsChrome(&ring);
+    ASSERT_TRUE(ring.showAndWait());
+    QTest::qWait(200);
+    ExposeCounter exposes;
+    ring.windowHandle()->installEventFilter(&exposes);
+
+    const Expected<Capture> inside = ScreenCapture::captureDisplay(display(), QRectF(area));
+    ASSERT_TRUE(inside.ok());
+    EXPECT_EQ(differsFromPattern(inside->image, area.topLeft() - QPoint(100, 100)), std::nullopt);
+    QTest::qWait(200);
+    EXPECT_EQ(exposes.count, 0) << "the ring was taken off the screen";
+
+    const QRect across = area.adjusted(-10, -10, 0, 0);
+    const Expected<Capture> crossing = ScreenCapture::captureDisplay(display(), QRectF(across));
+    ASSERT_TRUE(crossing.ok());
+    EXPECT_EQ(differsFromPattern(crossing->image, across.topLeft() - QPoint(100, 100)), std::nullopt);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return exposes.count >= 2; }, 3000)) << "the ring went and came back";
 }
 
 TEST_F(ScreenCaptureOnX11, WindowOrderFollowsStacking)

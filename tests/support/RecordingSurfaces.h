@@ -25,8 +25,6 @@ public:
         recordings.push_back({screen, rect, gif});
     }
     void stopRecording() override { ++stops; }
-    bool isScrollingCaptureActive() override { return scrolling; }
-    void startScrollingCapture(QScreen*, const QRectF& rect) override { scrollingAreas.push_back(rect); }
     void recognizeText(const QImage& image) override { recognized.push_back(image); }
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override
     {
@@ -43,13 +41,11 @@ public:
     std::vector<std::shared_ptr<CaptureItem>> editors, thumbnails;
     std::vector<std::pair<QImage, double>> pins;
     std::vector<Recording> recordings;
-    std::vector<QRectF> scrollingAreas;
     std::vector<QImage> recognized;
     std::vector<std::pair<int, double>> backgrounds;
     int historyWindows = 0;
     int stops = 0;
     bool recording = false;
-    bool scrolling = false;
 };
 
 } // namespace vantrel::test
