@@ -112,14 +112,14 @@ void CaptureHistory::save()
         // The first rewrite would lose whatever could not be read: keep the file as found.
         const QString backup = listPath() + QStringLiteral(".")
             + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")) + QStringLiteral(".bak");
-        if (auto failure = files::writeFile(backup, *m_unreadOriginal, {.atomic = true})) {
+        if (auto failure = files::writeFile(backup, *m_unreadOriginal, {})) {
             systemLog(QStringLiteral("Vantrel: could not keep a backup of history.json: ") + failure->description);
             return;
         }
         systemLog(QStringLiteral("Vantrel: the unreadable history.json was kept as ") + backup);
         m_unreadOriginal.reset();
     }
-    if (auto failure = files::writeFile(listPath(), encodeHistory(m_items), {.atomic = true}))
+    if (auto failure = files::writeFile(listPath(), encodeHistory(m_items), {}))
         systemLog(QStringLiteral("Vantrel: could not write history.json: ") + failure->description);
 }
 
@@ -202,9 +202,12 @@ std::optional<HistoryItem> CaptureHistory::addFile(const QUrl& url, CaptureKind 
         truncatedPixels(height)};
     files::makePrivateDirectory(m_folder);
     const QString target = pathOf(item);
-    if (source.isEmpty() || !QFile::copy(source, target))
+    if (source.isEmpty())
         return std::nullopt;
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (auto failure = files::copyFile(source, target, {.access = files::Access::privateToUser})) {
+        systemLog(QStringLiteral("Vantrel: could not keep the recording in the history: ") + failure->description);
+        return std::nullopt;
+    }
     m_items.insert(m_items.begin(), item);
     save();
     Q_EMIT itemsChanged();
@@ -221,7 +224,7 @@ void CaptureHistory::replaceImage(const HistoryItem& record, const QImage& image
     const std::optional<QByteArray> png = encodePng(image, PngSpeed::fast);
     if (!png)
         return;
-    if (auto failure = files::writeFile(pathOf(*listed), *png, {.atomic = true}))
+    if (auto failure = files::writeFile(pathOf(*listed), *png, {}))
         systemLog(QStringLiteral("Vantrel: could not update the history picture: ") + failure->description);
     listed->width = image.width();
     listed->height = image.height();

@@ -10,6 +10,7 @@
 #include "SaveDialog.h"
 #include "Service.h"
 #include "Settings.h"
+#include "SystemLog.h"
 #include "Toasts.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
@@ -41,6 +42,12 @@ QString extensionOf(const QString& name)
 {
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+// JPEG for names whose extension starts with "jp" (jpg, jpeg, JPG…), PNG for anything else.
+ImageFormat formatForFile(const QString& path)
+{
+    return QFileInfo(path).suffix().toLower().startsWith(QLatin1String("jp")) ? ImageFormat::jpg : ImageFormat::png;
 }
 
 QString withoutExtension(const QString& name)
@@ -161,31 +168,32 @@ std::optional<QUrl> CaptureItem::save(bool quiet)
     const QString folder = expandedSaveDirectory();
     QDir().mkpath(folder); // a failure shows as the write failing below
 
-    const QString name = suggestedFileName();
-    const QString base = withoutExtension(name);
-    const QString extension = extensionOf(name);
-    QString target = QDir(folder).filePath(name);
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
-        target = QDir(folder).filePath(base + QStringLiteral(" (%1).").arg(n) + extension);
-
-    bool written = false;
+    files::Contents contents;
     if (fileURL) {
-        written = QFile::copy(fileURL->toLocalFile(), target);
+        contents.sourcePath = fileURL->toLocalFile();
     } else if (image) {
-        const std::optional<QByteArray> bytes = encodeImage(*image, Settings::shared().imageFormat());
+        std::optional<QByteArray> bytes = encodeImage(*image, Settings::shared().imageFormat());
         if (!bytes)
             return std::nullopt;
-        written = !files::writeFile(target, *bytes, {.access = files::Access::userDefault});
-        if (!written)
-            QFile::remove(target); // no half-written picture under the user's name
+        contents.bytes = std::move(*bytes);
     } else {
         return std::nullopt;
     }
+    // The first free name wins; a name taken between the choice and the write is never
+    // overwritten: the write moves on to the next counter.
+    const QString name = suggestedFileName();
+    const QString base = withoutExtension(name);
+    const QString extension = extensionOf(name);
+    const auto nameFor
+        = [&](int attempt) { return attempt == 1 ? name : base + QStringLiteral(" (%1).").arg(attempt) + extension; };
+    const Expected<QString> written
+        = files::writeNewFile(folder, nameFor, contents, {.access = files::Access::userDefault});
     if (!written) {
+        systemLog(QStringLiteral("Vantrel: save failed: ") + written.error().description);
         toastSaveFailed();
         return std::nullopt;
     }
-    savedURL = QUrl::fromLocalFile(target);
+    savedURL = QUrl::fromLocalFile(*written);
     if (!quiet)
         showToast({.text = QStringLiteral("Saved to ") + QDir(folder).dirName(),
             .symbol = QStringLiteral("arrow.down.circle.fill"),
@@ -203,23 +211,24 @@ void CaptureItem::saveAs()
     if (!chosen || chosen->isEmpty())
         return;
     const QString target = *chosen;
-    bool written = false;
+    // Every write replaces the chosen file atomically: until the new one is complete on disk,
+    // the old one stays as it was.
+    std::optional<Error> failure;
     if (image) {
-        const ImageFormat format = QFileInfo(target).suffix().toLower().startsWith(QLatin1String("jp"))
-            ? ImageFormat::jpg
-            : ImageFormat::png;
-        if (const std::optional<QByteArray> bytes = encodeImage(*image, format))
-            written = !files::writeFile(target, *bytes, {.access = files::Access::userDefault, .atomic = true});
+        if (const std::optional<QByteArray> bytes = encodeImage(*image, formatForFile(target)))
+            failure = files::writeFile(target, *bytes, {.access = files::Access::userDefault});
+        else
+            failure = Error {.description = QStringLiteral("the picture could not be encoded")};
     } else if (fileURL) {
         const QString source = fileURL->toLocalFile();
-        if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
-            written = true; // saving a recording over itself: removing it first would lose it
-        } else {
-            QFile::remove(target);
-            written = QFile::copy(source, target);
-        }
+        // Saving a recording over itself leaves it as it is.
+        if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath())
+            failure = files::copyFile(source, target, {.access = files::Access::userDefault});
+    } else {
+        failure = Error {.description = QStringLiteral("there is nothing to save")};
     }
-    if (!written) {
+    if (failure) {
+        systemLog(QStringLiteral("Vantrel: save failed: ") + failure->description);
         toastSaveFailed();
         return;
     }
@@ -287,8 +296,16 @@ void CaptureItem::replaceImage(const QImage& newImage)
         history->height = newImage.height();
     }
     if (savedURL && savedURL->isLocalFile()) {
-        if (const std::optional<QByteArray> bytes = encodeImage(newImage, Settings::shared().imageFormat()))
-            files::writeFile(savedURL->toLocalFile(), *bytes, {.access = files::Access::userDefault, .atomic = true});
+        // The saved file keeps its own format: a .jpg saved with "Save As…" stays JPEG.
+        const QString path = savedURL->toLocalFile();
+        const std::optional<QByteArray> bytes = encodeImage(newImage, formatForFile(path));
+        const std::optional<Error> failure = bytes
+            ? files::writeFile(path, *bytes, {.access = files::Access::userDefault})
+            : std::optional<Error>(Error {.description = QStringLiteral("the picture could not be encoded")});
+        if (failure) {
+            systemLog(QStringLiteral("Vantrel: could not update %1: %2").arg(path, failure->description));
+            toastSaveFailed();
+        }
     }
 }
 

@@ -126,11 +126,32 @@ std::optional<FrameMatch> bestFrameMatch(
         return std::nullopt;
     const int columnStep = width >= 160 ? width / 160 : 1;
 
+    // Only every columnStep-th column is ever compared. Gathering those columns into packed rows
+    // once makes every comparison below a run of adjacent bytes, which the compiler turns into
+    // sums of absolute differences 16 or 32 bytes at a time: the same samples, the same sums,
+    // many times faster than striding through the frames for each of hundreds of shifts.
+    const int columns = (width + columnStep - 1) / columnStep;
+    std::vector<std::uint8_t> packed(std::size_t(columns) * height * 2);
+    std::uint8_t* before = packed.data();
+    std::uint8_t* after = packed.data() + std::size_t(columns) * height;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* p = previous.data() + std::size_t(y) * width;
+        const std::uint8_t* c = current.data() + std::size_t(y) * width;
+        std::uint8_t* pb = before + std::size_t(y) * columns;
+        std::uint8_t* pa = after + std::size_t(y) * columns;
+        for (int i = 0; i < columns; ++i) {
+            pb[i] = p[std::size_t(i) * columnStep];
+            pa[i] = c[std::size_t(i) * columnStep];
+        }
+    }
+
+    // Identical frames: every 8th row, every other sampled column.
     bool identical = true;
     for (int y = 0; y < height && identical; y += 8) {
-        for (int x = 0; x < width; x += 2 * columnStep) {
-            const std::size_t i = static_cast<std::size_t>(y) * width + x;
-            if (previous[i] != current[i]) {
+        const std::uint8_t* pb = before + std::size_t(y) * columns;
+        const std::uint8_t* pa = after + std::size_t(y) * columns;
+        for (int i = 0; i < columns; i += 2) {
+            if (pb[i] != pa[i]) {
                 identical = false;
                 break;
             }
@@ -151,12 +172,13 @@ std::optional<FrameMatch> bestFrameMatch(
         long long sum = 0;
         long long count = 0;
         for (int y = 0; y < overlap; y += rowStep) {
-            const std::uint8_t* before = previous.data() + static_cast<std::size_t>(y + offset) * width;
-            const std::uint8_t* after = current.data() + static_cast<std::size_t>(y) * width;
-            for (int x = 0; x < width; x += columnStep) {
-                sum += std::abs(int(before[x]) - int(after[x]));
-                ++count;
-            }
+            const std::uint8_t* pb = before + std::size_t(y + offset) * columns;
+            const std::uint8_t* pa = after + std::size_t(y) * columns;
+            unsigned rowSum = 0;
+            for (int i = 0; i < columns; ++i)
+                rowSum += unsigned(std::abs(int(pb[i]) - int(pa[i])));
+            sum += rowSum;
+            count += columns;
         }
         const double mean = double(sum) / double(std::max(count, 1LL));
         if (mean < best) {

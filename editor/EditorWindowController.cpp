@@ -80,12 +80,12 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override
     {
-        if (!m_controller->windowShouldClose()) {
+        if (!m_controller->commitBeforeClosing()) {
             event->ignore();
             return;
         }
         event->accept();
-        m_controller->windowWillClose();
+        m_controller->windowClosed();
     }
 
 private:
@@ -120,7 +120,7 @@ QList<EditorWindowController*> EditorWindowController::openEditors()
 void EditorWindowController::commitOpenEditors()
 {
     for (EditorWindowController* editor : editors())
-        editor->windowShouldClose();
+        editor->commitBeforeClosing();
 }
 
 QSize EditorWindowController::windowSize(QSize pixels, double scale, QSize visible)
@@ -330,7 +330,7 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event)
 
 // --- closing -------------------------------------------------------------------------------
 
-bool EditorWindowController::windowShouldClose()
+bool EditorWindowController::commitBeforeClosing()
 {
     m_canvas->endTextEditing();
     if (m_doc->dirty())
@@ -338,7 +338,7 @@ bool EditorWindowController::windowShouldClose()
     return true;
 }
 
-void EditorWindowController::windowWillClose()
+void EditorWindowController::windowClosed()
 {
     if (m_monitorInstalled) {
         qApp->removeEventFilter(this);

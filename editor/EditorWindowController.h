@@ -84,9 +84,10 @@ private:
     friend class EditorWindow;
     EditorWindowController(std::shared_ptr<CaptureItem> item, const QImage& image);
     void showBackgroundPanel(bool shown);
-    // Window delegate: before the close (commits a dirty document) and as it happens.
-    bool windowShouldClose();
-    void windowWillClose();
+    // From the window's close event: before the close (ends text editing and commits a dirty
+    // document; answers whether the window may close) and once it has.
+    bool commitBeforeClosing();
+    void windowClosed();
 
     std::unique_ptr<EditorDocument> m_doc;
     std::shared_ptr<CaptureItem> m_item;

@@ -11,6 +11,7 @@
 #include "LoginItem.h"
 #include "SaveDialog.h"
 #include "ScreenGrabber.h"
+#include "ScreenRecording.h"
 #include "Service.h"
 #include "Sounds.h"
 #include "Workspace.h"
@@ -18,6 +19,7 @@
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
+#include "x11/X11ScreenRecording.h"
 
 #include <QCoreApplication>
 
@@ -34,6 +36,7 @@ struct DesktopPlatform::Services
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
+    X11ScreenRecording screenRecording {&screenGrabber};
     QtClipboard clipboard;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
@@ -48,6 +51,7 @@ struct DesktopPlatform::Services
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
+    ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};

@@ -24,11 +24,11 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6-dev libgl-dev libvulkan-dev
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-composite0-dev libxcb-randr0-dev libxcb-xinput-dev
     libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-shape0-dev libxcb-xtest0-dev
-    libxcb-image0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
+    libxcb-image0-dev libxcb-damage0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # media, recognition, sound
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     libpulse-dev libtesseract-dev tesseract-ocr-eng libzxing-dev libgif-dev libimagequant-dev libpng-dev
-    zlib1g-dev libcanberra-dev
+    zlib1g-dev libcanberra-dev libyuv-dev
     # runtime look
     fonts-dejavu-core
     # sanitizers and fuzzing (clang's libFuzzer)

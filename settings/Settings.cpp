@@ -7,7 +7,9 @@
 #include "SystemLog.h"
 #include "XdgPaths.h"
 
+#include <cmath>
 #include <limits>
+#include <optional>
 
 namespace vantrel {
 
@@ -18,30 +20,117 @@ QString keyOf(const char* name)
     return QString::fromLatin1(name);
 }
 
+void logWrongType(const char* key, const char* type)
+{
+    systemLog(
+        QStringLiteral("Vantrel: setting %1 is not a %2; using its default").arg(keyOf(key), QLatin1String(type)));
+}
+
 void load(const PreferenceStore& store, const char* key, bool& field)
 {
-    if (auto v = store.typed<bool>(keyOf(key)))
-        field = *v;
-}
-
-void load(const PreferenceStore& store, const char* key, int& field)
-{
-    // An Int that does not fit counts as a value of the wrong type.
-    if (auto v = store.typed<qint64>(keyOf(key));
-        v && *v >= std::numeric_limits<int>::min() && *v <= std::numeric_limits<int>::max())
-        field = static_cast<int>(*v);
-}
-
-void load(const PreferenceStore& store, const char* key, double& field)
-{
-    if (auto v = store.typed<double>(keyOf(key)))
-        field = *v;
+    const auto v = store.value(keyOf(key));
+    if (v && std::holds_alternative<bool>(*v))
+        field = std::get<bool>(*v);
+    else if (v)
+        logWrongType(key, "Bool");
 }
 
 void load(const PreferenceStore& store, const char* key, QString& field)
 {
-    if (auto v = store.typed<QString>(keyOf(key)))
-        field = *v;
+    const auto v = store.value(keyOf(key));
+    if (v && std::holds_alternative<QString>(*v))
+        field = std::get<QString>(*v);
+    else if (v)
+        logWrongType(key, "String");
+}
+
+// Clamps `value` into `limits`, or gives the default where a value below the range would cost
+// the user data; none when the value is already in range.
+std::optional<qint64> limited(qint64 value, const Settings::IntLimits& limits)
+{
+    if (value < limits.minimum)
+        return limits.belowUsesDefault ? limits.fallback : limits.minimum;
+    if (value > limits.maximum)
+        return limits.maximum;
+    return std::nullopt;
+}
+
+std::optional<double> limited(double value, const Settings::DoubleLimits& limits)
+{
+    if (!std::isfinite(value))
+        return limits.fallback;
+    if (value < limits.minimum)
+        return limits.minimum;
+    if (value > limits.maximum)
+        return limits.maximum;
+    return std::nullopt;
+}
+
+// Every numeric value read is brought into its sane range; the stored value stays as it is until
+// the user sets the property.
+void load(const PreferenceStore& store, const char* key, int& field, const Settings::IntLimits& limits)
+{
+    const auto v = store.value(keyOf(key));
+    if (!v)
+        return;
+    if (!std::holds_alternative<qint64>(*v)) {
+        logWrongType(key, "whole number");
+        return;
+    }
+    const qint64 value = std::get<qint64>(*v);
+    if (const std::optional<qint64> fixed = limited(value, limits)) {
+        systemLog(QStringLiteral("Vantrel: setting %1 of %2 is outside %3 to %4; using %5")
+                      .arg(keyOf(key))
+                      .arg(value)
+                      .arg(limits.minimum)
+                      .arg(limits.maximum)
+                      .arg(*fixed));
+        field = int(*fixed);
+    } else {
+        field = int(value);
+    }
+}
+
+void load(const PreferenceStore& store, const char* key, double& field, const Settings::DoubleLimits& limits)
+{
+    const auto v = store.value(keyOf(key));
+    if (!v)
+        return;
+    if (!std::holds_alternative<double>(*v)) {
+        logWrongType(key, "number");
+        return;
+    }
+    const double value = std::get<double>(*v);
+    if (const std::optional<double> fixed = limited(value, limits)) {
+        systemLog(QStringLiteral("Vantrel: setting %1 of %2 is outside %3 to %4; using %5")
+                      .arg(keyOf(key))
+                      .arg(value)
+                      .arg(limits.minimum)
+                      .arg(limits.maximum)
+                      .arg(*fixed));
+        field = *fixed;
+    } else {
+        field = value;
+    }
+}
+
+// An enumeration's raw string; anything else gives the first value, with a log line.
+template <typename Enum, typename FromRaw>
+Enum loadEnumeration(const PreferenceStore& store, const char* key, FromRaw fromRaw, Enum fallback)
+{
+    const auto v = store.value(keyOf(key));
+    if (!v)
+        return fallback;
+    if (!std::holds_alternative<QString>(*v)) {
+        logWrongType(key, "String");
+        return fallback;
+    }
+    const QString raw = std::get<QString>(*v);
+    const Enum value = fromRaw(raw);
+    if (rawValue(value) != raw)
+        systemLog(QStringLiteral("Vantrel: setting %1 \"%2\" names no choice; using %3")
+                      .arg(keyOf(key), raw.left(64), rawValue(value)));
+    return value;
 }
 
 PreferenceValue stored(bool v)
@@ -78,7 +167,7 @@ Settings::Settings(PreferenceStore& store, QObject* parent)
     , m_filePrefix(QStringLiteral("Vantrel"))
 {
     load(m_store, "saveDirectory", m_saveDirectory);
-    m_imageFormat = imageFormatFromRaw(m_store.typed<QString>(QStringLiteral("imageFormat")).value_or(QString()));
+    m_imageFormat = loadEnumeration(m_store, "imageFormat", imageFormatFromRaw, ImageFormat::png);
     load(m_store, "filePrefix", m_filePrefix);
     load(m_store, "playSound", m_playSound);
     load(m_store, "afterShowOverlay", m_afterShowOverlay);
@@ -91,13 +180,13 @@ Settings::Settings(PreferenceStore& store, QObject* parent)
     load(m_store, "dropAnimation", m_dropAnimation);
     load(m_store, "windowShadow", m_windowShadow);
     load(m_store, "windowBackground", m_windowBackground);
-    load(m_store, "windowBackgroundPreset", m_windowBackgroundPreset);
-    load(m_store, "selfTimerSeconds", m_selfTimerSeconds);
+    load(m_store, "windowBackgroundPreset", m_windowBackgroundPreset, windowBackgroundPresetLimits);
+    load(m_store, "selfTimerSeconds", m_selfTimerSeconds, selfTimerSecondsLimits);
     load(m_store, "hideDesktopIcons", m_hideDesktopIcons);
-    m_overlayCorner = overlayCornerFromRaw(m_store.typed<QString>(QStringLiteral("overlayCorner")).value_or(QString()));
-    load(m_store, "overlayAutoClose", m_overlayAutoClose);
-    load(m_store, "overlaySize", m_overlaySize);
-    load(m_store, "recordFPS", m_recordFPS);
+    m_overlayCorner = loadEnumeration(m_store, "overlayCorner", overlayCornerFromRaw, OverlayCorner::left);
+    load(m_store, "overlayAutoClose", m_overlayAutoClose, overlayAutoCloseLimits);
+    load(m_store, "overlaySize", m_overlaySize, overlaySizeLimits);
+    load(m_store, "recordFPS", m_recordFPS, recordFPSLimits);
     load(m_store, "recordShowCursor", m_recordShowCursor);
     load(m_store, "recordShowClicks", m_recordShowClicks);
     load(m_store, "recordMicrophone", m_recordMicrophone);
@@ -105,9 +194,9 @@ Settings::Settings(PreferenceStore& store, QObject* parent)
     load(m_store, "recordCamera", m_recordCamera);
     load(m_store, "recordKeystrokes", m_recordKeystrokes);
     load(m_store, "recordRetina", m_recordRetina);
-    load(m_store, "gifFPS", m_gifFPS);
-    load(m_store, "gifMaxWidth", m_gifMaxWidth);
-    load(m_store, "historyDays", m_historyDays);
+    load(m_store, "gifFPS", m_gifFPS, gifFPSLimits);
+    load(m_store, "gifMaxWidth", m_gifMaxWidth, gifMaxWidthLimits);
+    load(m_store, "historyDays", m_historyDays, historyDaysLimits);
 
     // A map that decodes is used as it is, even when empty: the user may have cleared every
     // shortcut. Only missing or unreadable data brings the defaults back.
@@ -125,6 +214,20 @@ Settings& Settings::shared()
     static Settings* instance = new Settings(Service<PreferenceStore>::get());
     Service<Settings>::install(instance);
     return *instance;
+}
+
+template <typename T, typename Limits> T Settings::withinLimits(const char* key, T value, const Limits& limits)
+{
+    if (const auto fixed = limited(value, limits)) {
+        systemLog(QStringLiteral("Vantrel: setting %1 of %2 is outside %3 to %4; storing %5")
+                      .arg(keyOf(key))
+                      .arg(value)
+                      .arg(limits.minimum)
+                      .arg(limits.maximum)
+                      .arg(T(*fixed)));
+        return T(*fixed);
+    }
+    return value;
 }
 
 template <typename T> void Settings::store(const char* key, T& field, const T& value)
@@ -194,11 +297,12 @@ void Settings::setWindowBackground(bool value)
 }
 void Settings::setWindowBackgroundPreset(int value)
 {
-    store("windowBackgroundPreset", m_windowBackgroundPreset, value);
+    store("windowBackgroundPreset", m_windowBackgroundPreset,
+        withinLimits("windowBackgroundPreset", value, windowBackgroundPresetLimits));
 }
 void Settings::setSelfTimerSeconds(int value)
 {
-    store("selfTimerSeconds", m_selfTimerSeconds, value);
+    store("selfTimerSeconds", m_selfTimerSeconds, withinLimits("selfTimerSeconds", value, selfTimerSecondsLimits));
 }
 void Settings::setHideDesktopIcons(bool value)
 {
@@ -211,15 +315,15 @@ void Settings::setOverlayCorner(OverlayCorner value)
 }
 void Settings::setOverlayAutoClose(int value)
 {
-    store("overlayAutoClose", m_overlayAutoClose, value);
+    store("overlayAutoClose", m_overlayAutoClose, withinLimits("overlayAutoClose", value, overlayAutoCloseLimits));
 }
 void Settings::setOverlaySize(double value)
 {
-    store("overlaySize", m_overlaySize, value);
+    store("overlaySize", m_overlaySize, withinLimits("overlaySize", value, overlaySizeLimits));
 }
 void Settings::setRecordFPS(int value)
 {
-    store("recordFPS", m_recordFPS, value);
+    store("recordFPS", m_recordFPS, withinLimits("recordFPS", value, recordFPSLimits));
 }
 void Settings::setRecordShowCursor(bool value)
 {
@@ -251,15 +355,15 @@ void Settings::setRecordRetina(bool value)
 }
 void Settings::setGifFPS(int value)
 {
-    store("gifFPS", m_gifFPS, value);
+    store("gifFPS", m_gifFPS, withinLimits("gifFPS", value, gifFPSLimits));
 }
 void Settings::setGifMaxWidth(int value)
 {
-    store("gifMaxWidth", m_gifMaxWidth, value);
+    store("gifMaxWidth", m_gifMaxWidth, withinLimits("gifMaxWidth", value, gifMaxWidthLimits));
 }
 void Settings::setHistoryDays(int value)
 {
-    store("historyDays", m_historyDays, value);
+    store("historyDays", m_historyDays, withinLimits("historyDays", value, historyDaysLimits));
 }
 
 void Settings::setHotKeys(const HotKeyMap& value)

@@ -12,12 +12,42 @@ namespace vantrel {
 
 class PreferenceStore;
 
+// The sane range of a numeric setting. A value read or written outside it is brought to the
+// nearest bound (logged), except where a value below the range would throw the user's captures
+// away: that one gives the default. The stored value stays untouched until the user sets it.
+struct IntSettingLimits
+{
+    int minimum;
+    int maximum;
+    int fallback; // the default
+    bool belowUsesDefault = false;
+};
+struct DoubleSettingLimits
+{
+    double minimum;
+    double maximum;
+    double fallback; // the default; also for NaN and infinity
+};
+
 // Every user preference. Values are read from the preference store once, when the object is
 // made; each write stores at once under the property's own name and tells observers first.
 class Settings : public QObject
 {
     Q_OBJECT
 public:
+    using IntLimits = IntSettingLimits;
+    using DoubleLimits = DoubleSettingLimits;
+    // Preset identifiers, not magnitudes: one outside the table's reach means the first preset.
+    static constexpr IntLimits windowBackgroundPresetLimits {0, 1000, 0, true};
+    static constexpr IntLimits selfTimerSecondsLimits {0, 60, 5}; // seconds; 0 captures at once
+    static constexpr IntLimits overlayAutoCloseLimits {0, 3600, 10}; // seconds; 0 keeps thumbnails
+    static constexpr DoubleLimits overlaySizeLimits {80.0, 1000.0, 220.0}; // points
+    static constexpr IntLimits recordFPSLimits {1, 120, 60};
+    static constexpr IntLimits gifFPSLimits {1, 50, 15}; // GIF delays count hundredths of a second
+    static constexpr IntLimits gifMaxWidthLimits {16, 7680, 960}; // pixels
+    // 0 or less would empty the history at the next start.
+    static constexpr IntLimits historyDaysLimits {1, 36500, 30, true};
+
     // Reads every key from `store`, which must outlive the object.
     explicit Settings(PreferenceStore& store, QObject* parent = nullptr);
 
@@ -119,6 +149,7 @@ Q_SIGNALS:
 
 private:
     template <typename T> void store(const char* key, T& field, const T& value);
+    template <typename T, typename Limits> static T withinLimits(const char* key, T value, const Limits& limits);
 
     PreferenceStore& m_store;
 
@@ -136,13 +167,13 @@ private:
     bool m_dropAnimation = true;
     bool m_windowShadow = true;
     bool m_windowBackground = false;
-    int m_windowBackgroundPreset = 0;
-    int m_selfTimerSeconds = 5;
+    int m_windowBackgroundPreset = windowBackgroundPresetLimits.fallback;
+    int m_selfTimerSeconds = selfTimerSecondsLimits.fallback;
     bool m_hideDesktopIcons = false;
     OverlayCorner m_overlayCorner = OverlayCorner::left;
-    int m_overlayAutoClose = 10;
-    double m_overlaySize = 220.0;
-    int m_recordFPS = 60;
+    int m_overlayAutoClose = overlayAutoCloseLimits.fallback;
+    double m_overlaySize = overlaySizeLimits.fallback;
+    int m_recordFPS = recordFPSLimits.fallback;
     bool m_recordShowCursor = true;
     bool m_recordShowClicks = true;
     bool m_recordMicrophone = false;
@@ -150,9 +181,9 @@ private:
     bool m_recordCamera = false;
     bool m_recordKeystrokes = false;
     bool m_recordRetina = true;
-    int m_gifFPS = 15;
-    int m_gifMaxWidth = 960;
-    int m_historyDays = 30;
+    int m_gifFPS = gifFPSLimits.fallback;
+    int m_gifMaxWidth = gifMaxWidthLimits.fallback;
+    int m_historyDays = historyDaysLimits.fallback;
     HotKeyMap m_hotKeys;
 };
 

@@ -7,6 +7,7 @@
 #include "ChromeWindow.h"
 #include "DesktopAppearance.h"
 #include "DesktopFakes.h"
+#include "OverlayBar.h"
 #include "OverlayView.h"
 #include "PinWindow.h"
 #include "QuickAccessManager.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
@@ -190,17 +192,12 @@ TEST_F(NoCompositor, ThumbnailsPinsToastsMenusAndTooltipsHaveNoBlackCorners)
     menu.close();
 }
 
-TEST_F(NoCompositor, TooltipsAreOpaqueOverTranslucentWindows)
+// A tooltip shown for `anchor` at `at` (global), once it is up; activation changes elsewhere
+// hide a tooltip at once, so it is shown again until it stays.
+QWidget* showTooltip(QWidget* anchor, QPoint at, const QString& text)
 {
-    QuickAccessManager::shared().show(CaptureItem::fromImage(lightPicture(), 1, CaptureKind::screenshot));
-    QuickAccessPanel* panel = QuickAccessManager::shared().panels().value(0);
-    ASSERT_NE(panel, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->geometry() == panel->targetFrame(); }, 5000));
-    // A tooltip over the thumbnail, whose window is translucent. Activation changes elsewhere
-    // hide a tooltip at once, so it is shown again until it stays.
-    QWidget* anchor = panel->content();
     QWidget* tip = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor(
+    const bool shown = QTest::qWaitFor(
         [&] {
             tip = nullptr;
             for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -208,10 +205,39 @@ TEST_F(NoCompositor, TooltipsAreOpaqueOverTranslucentWindows)
                     tip = widget;
             }
             if (!tip)
-                QToolTip::showText(anchor->mapToGlobal(QPoint(20, 20)), QStringLiteral("Annotate (Ctrl+E)"), anchor);
+                QToolTip::showText(at, text, anchor);
             return tip && tip->windowHandle() && tip->windowHandle()->isExposed();
         },
-        5000));
-    expectNoBlack(tip->geometry(), "tooltip");
+        5000);
+    return shown ? tip : nullptr;
+}
+
+TEST_F(NoCompositor, TooltipsAreOpaqueOverTranslucentWindows)
+{
+    // Over a thumbnail, whose window is translucent.
+    QuickAccessManager::shared().show(CaptureItem::fromImage(lightPicture(), 1, CaptureKind::screenshot));
+    QuickAccessPanel* panel = QuickAccessManager::shared().panels().value(0);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->geometry() == panel->targetFrame(); }, 5000));
+    QWidget* tip = showTooltip(
+        panel->content(), panel->content()->mapToGlobal(QPoint(20, 20)), QStringLiteral("Annotate (Ctrl+E)"));
+    ASSERT_NE(tip, nullptr);
+    expectNoBlack(tip->geometry(), "tooltip over a thumbnail");
+    QToolTip::hideText();
+
+    // Over the recording overlay's dark toolbar, whose style sheet the tooltip takes on.
+    SelectionOverlay::begin(OverlayPurpose::record, [](std::optional<SelectionResult>) {});
+    ASSERT_NE(SelectionOverlay::active(), nullptr);
+    OverlayView* view = SelectionOverlay::active()->views().front();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view, 5000));
+    view->state().setSelection(QRectF(300, 200, 500, 300));
+    view->refresh();
+    ASSERT_NE(view->bar(), nullptr);
+    QWidget* button = view->bar()->findChild<QToolButton*>();
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->isVisible(); }, 3000));
+    tip = showTooltip(button, button->mapToGlobal(QPoint(4, 4)), QStringLiteral("Cancel"));
+    ASSERT_NE(tip, nullptr);
+    expectNoBlack(tip->geometry(), "tooltip over the overlay's toolbar");
     QToolTip::hideText();
 }

@@ -337,3 +337,60 @@ TEST_F(CaptureItems, DisplayImagesForPicturesGifsVideosAndOtherFiles)
     EXPECT_TRUE(CaptureItem::fromFile(QUrl::fromLocalFile(brokenGif), CaptureKind::gif)->displayImage().isNull());
     EXPECT_TRUE(CaptureItem().displayImage().isNull());
 }
+
+TEST_F(CaptureItems, AnEditedJpegIsWrittenBackAsJpegAndAFailedWriteBackIsReported)
+{
+    // The settings say PNG; the file chosen with "Save As…" is a JPEG, and stays one.
+    settings.setImageFormat(ImageFormat::png);
+    auto item = CaptureItem::fromImage(pattern(), 1.0, CaptureKind::screenshot);
+    saveDialog.answer = folder.filePath(QStringLiteral("holiday.jpg"));
+    item->saveAs();
+    ASSERT_EQ(item->savedURL, QUrl::fromLocalFile(*saveDialog.answer));
+
+    QImage edited(200, 100, QImage::Format_RGB32);
+    edited.fill(QColor(250, 30, 30));
+    item->replaceImage(edited);
+    EXPECT_EQ(head(*saveDialog.answer, 3), jpegMagic);
+    const QImage written(*saveDialog.answer);
+    EXPECT_EQ(written.size(), QSize(200, 100));
+    EXPECT_NEAR(QColor(written.pixel(100, 50)).red(), 250, 8);
+    EXPECT_TRUE(toasts.requests.empty());
+
+    // A saved file that can no longer be written (its folder is gone) says so.
+    const QString gone = folder.filePath(QStringLiteral("gone"));
+    ASSERT_TRUE(QDir().mkpath(gone));
+    saveDialog.answer = gone + QStringLiteral("/shot.png");
+    item->saveAs();
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    LogCapture log;
+    item->replaceImage(pattern(30, 30));
+    EXPECT_EQ(toastTexts(), std::vector<QString> {QStringLiteral("Save failed")});
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Vantrel: could not update %1: ").arg(*saveDialog.answer)));
+}
+
+TEST_F(CaptureItems, SaveAsOverAFileKeepsTheOldOneWhenTheCopyFails)
+{
+    // The recording to copy cannot be read (it was removed), so the copy fails: the file the
+    // user chose to replace must survive, whole.
+    const QString kept = makeFile(QStringLiteral("important.mp4"), "the user's own video");
+    ASSERT_EQ(::chmod(QFile::encodeName(kept).constData(), 0640), 0);
+    auto recording = CaptureItem::fromFile(
+        QUrl::fromLocalFile(folder.filePath(QStringLiteral("Vantrel-gone.mp4"))), CaptureKind::recording);
+    saveDialog.answer = kept;
+    LogCapture log;
+    recording->saveAs();
+    EXPECT_EQ(head(kept, 100), QByteArray("the user's own video"));
+    EXPECT_EQ(toastTexts(), std::vector<QString> {QStringLiteral("Save failed")});
+    EXPECT_FALSE(recording->savedURL);
+    EXPECT_EQ(log.lines().size(), 1);
+
+    // A copy that works replaces it and keeps the permissions the user gave the file.
+    const QString video = makeFile(QStringLiteral("Vantrel-1.mp4"), "frames");
+    auto good = CaptureItem::fromFile(QUrl::fromLocalFile(video), CaptureKind::recording);
+    good->saveAs();
+    EXPECT_EQ(head(kept, 100), QByteArray("frames"));
+    EXPECT_EQ(modeOf(kept), 0640u);
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}

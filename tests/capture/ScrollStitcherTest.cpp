@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <limits>
+
 using namespace vantrel;
 using Outcome = ScrollStitcher::Outcome;
 using test::documentPage;
@@ -553,4 +556,78 @@ TEST(ScrollStitcher, HandsBackAFrameForTheNextGrab)
     const QImage spare = stitcher.takeSpare();
     EXPECT_EQ(spare.size(), QSize(200, 100));
     EXPECT_TRUE(stitcher.takeSpare().isNull());
+}
+
+namespace {
+
+// The search exactly as described: strided samples straight from the frames.
+std::optional<FrameMatch> plainSearch(
+    const std::vector<std::uint8_t>& prev, const std::vector<std::uint8_t>& cur, int w, int h)
+{
+    const int c = w >= 160 ? w / 160 : 1;
+    bool identical = true;
+    for (int y = 0; y < h; y += 8)
+        for (int x = 0; x < w; x += 2 * c)
+            identical = identical && prev[std::size_t(y) * w + x] == cur[std::size_t(y) * w + x];
+    if (identical)
+        return std::nullopt;
+    const int maxOffset = h - (h < 105 ? 20 : h / 5);
+    if (maxOffset < 1)
+        return std::nullopt;
+    double best = std::numeric_limits<double>::max();
+    int bestOffset = 0;
+    for (int offset = 1; offset <= maxOffset; ++offset) {
+        const int overlap = h - offset;
+        const int r = overlap >= 240 ? overlap / 120 : 2;
+        long long sum = 0, count = 0;
+        for (int y = 0; y < overlap; y += r) {
+            for (int x = 0; x < w; x += c) {
+                sum += std::abs(int(prev[std::size_t(y + offset) * w + x]) - int(cur[std::size_t(y) * w + x]));
+                ++count;
+            }
+        }
+        const double mean = double(sum) / double(std::max(count, 1LL));
+        if (mean < best) {
+            best = mean;
+            bestOffset = offset;
+        }
+        if (mean == 0 || offset == maxOffset)
+            break;
+    }
+    return FrameMatch {bestOffset, best};
+}
+
+} // namespace
+
+// The search packs its sampled columns to go faster; its answers must stay those of the plain
+// description, on every size and kind of content, matching or not.
+TEST(ScrollStitcher, TheSearchAnswersAsThePlainDescriptionDoes)
+{
+    QRandomGenerator random(99);
+    const QImage page = documentPage(1013, 1800, 5);
+    for (int round = 0; round < 60; ++round) {
+        const int w = std::array {7, 150, 160, 333, 1013}[round % 5];
+        const int h = std::array {15, 21, 100, 104, 105, 260, 500}[round % 7];
+        const int from = random.bounded(600);
+        const int shift = round % 4 == 0 ? -random.bounded(40) : random.bounded(h);
+        std::vector<std::uint8_t> prev, cur;
+        if (round % 3 == 0) {
+            // Banded noise, where many shifts score alike.
+            const auto grey = bandedPicture(w, 1800, quint32(round), 1 + round % 7, round % 5);
+            prev = rows(grey, w, from, h);
+            cur = rows(grey, w, std::max(0, from + shift), h);
+        } else {
+            const QImage part = page.copy(0, 0, w, 1800);
+            const auto grey = grayLevels(part);
+            prev = rows(grey, w, from, h);
+            cur = rows(grey, w, std::max(0, from + shift), h);
+        }
+        const auto fast = bestFrameMatch(prev, cur, w, h);
+        const auto plain = plainSearch(prev, cur, w, h);
+        ASSERT_EQ(fast.has_value(), plain.has_value()) << round;
+        if (fast) {
+            EXPECT_EQ(fast->offset, plain->offset) << round;
+            EXPECT_DOUBLE_EQ(fast->score, plain->score) << round;
+        }
+    }
 }

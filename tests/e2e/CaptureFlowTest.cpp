@@ -158,11 +158,12 @@ protected:
 
     static bool waitForOverlay()
     {
-        const QString error = run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                QStringLiteral("--name"), QStringLiteral("^Vantrel Selection$")});
+        // Searched again and again: a search while the last overlay's windows are going away can
+        // fail on a window that vanished under it.
+        const bool shown = QTest::qWaitFor(overlayVisible, 8000);
+        // The overlay takes the keyboard right after it maps.
         QTest::qWait(150);
-        return error.isEmpty();
+        return shown;
     }
 
     static bool overlayVisible()

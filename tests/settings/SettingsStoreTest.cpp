@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+
 using namespace vantrel;
 
 namespace {
@@ -70,6 +73,7 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
 
 TEST(SettingsStore, WrongTypesFallBackAndStayAsStored)
 {
+    test::LogCapture log;
     MemoryPreferenceStore store;
     store.setValue(QStringLiteral("playSound"), QStringLiteral("yes"));
     store.setValue(QStringLiteral("recordFPS"), 30.0);
@@ -83,9 +87,29 @@ TEST(SettingsStore, WrongTypesFallBackAndStayAsStored)
     EXPECT_EQ(s.recordFPS(), 60);
     EXPECT_DOUBLE_EQ(s.overlaySize(), 220.0);
     EXPECT_EQ(s.filePrefix(), QStringLiteral("Vantrel"));
-    EXPECT_EQ(s.historyDays(), 30);
+    // A whole number too large for the setting is still a whole number: it is clamped.
+    EXPECT_EQ(s.historyDays(), Settings::historyDaysLimits.maximum);
     EXPECT_EQ(store.writeCount(), writesBefore);
     EXPECT_EQ(store.typed<QString>(QStringLiteral("playSound")), QStringLiteral("yes"));
+    // Each fallback is said once, naming the key.
+    EXPECT_EQ(log.lines(),
+        (QStringList {QStringLiteral("Vantrel: setting filePrefix is not a String; using its default"),
+            QStringLiteral("Vantrel: setting playSound is not a Bool; using its default"),
+            QStringLiteral("Vantrel: setting overlaySize is not a number; using its default"),
+            QStringLiteral("Vantrel: setting recordFPS is not a whole number; using its default"),
+            QStringLiteral("Vantrel: setting historyDays of 1099511627776 is outside 1 to 36500; using 36500")}));
+
+    // An unknown choice is said too.
+    test::LogCapture choices;
+    MemoryPreferenceStore named;
+    named.setValue(QStringLiteral("imageFormat"), QStringLiteral("JPG"));
+    named.setValue(QStringLiteral("overlayCorner"), qint64(1));
+    const Settings t(named);
+    EXPECT_EQ(t.imageFormat(), ImageFormat::png);
+    EXPECT_EQ(t.overlayCorner(), OverlayCorner::left);
+    EXPECT_EQ(choices.lines(),
+        (QStringList {QStringLiteral("Vantrel: setting imageFormat \"JPG\" names no choice; using png"),
+            QStringLiteral("Vantrel: setting overlayCorner is not a String; using its default")}));
 }
 
 TEST(SettingsStore, EnumerationsAcceptOnlyTheirExactRawValues)
@@ -182,14 +206,71 @@ TEST(SettingsStore, ObserversHearBeforeTheValueChanges)
     EXPECT_EQ(s.selfTimerSeconds(), 10);
 }
 
-TEST(SettingsStore, StoreKeepsOutOfRangeValuesAsWritten)
+TEST(SettingsStore, NumbersOutOfRangeAreClampedOnLoadAndOnWriteAndLeftStoredUntilSet)
 {
+    // Values a hand-edited or damaged settings file can hold; each would overflow a timer, make
+    // a thumbnail 1.6 million points wide or empty the history.
+    struct Case
+    {
+        const char* key;
+        PreferenceValue stored;
+        std::function<double(const Settings&)> read;
+        double expected;
+    };
+    const auto autoClose = [](const Settings& s) { return double(s.overlayAutoClose()); };
+    const auto size = [](const Settings& s) { return s.overlaySize(); };
+    const auto days = [](const Settings& s) { return double(s.historyDays()); };
+    const Case cases[] = {
+        {"overlayAutoClose", qint64(2147483647), autoClose, 3600},
+        {"overlayAutoClose", qint64(-7), autoClose, 0},
+        {"overlayAutoClose", qint64(30), autoClose, 30},
+        {"overlaySize", 1e6, size, 1000},
+        {"overlaySize", -3.0, size, 80},
+        {"overlaySize", std::numeric_limits<double>::quiet_NaN(), size, 220},
+        {"overlaySize", 250.0, size, 250},
+        {"historyDays", qint64(0), days, 30},
+        {"historyDays", qint64(-1), days, 30},
+        {"historyDays", qint64(1), days, 1},
+        {"historyDays", qint64(90), days, 90},
+        {"selfTimerSeconds", qint64(-3), [](const Settings& s) { return double(s.selfTimerSeconds()); }, 0},
+        {"recordFPS", qint64(100000), [](const Settings& s) { return double(s.recordFPS()); }, 120},
+        {"gifFPS", qint64(0), [](const Settings& s) { return double(s.gifFPS()); }, 1},
+        {"gifMaxWidth", qint64(-1), [](const Settings& s) { return double(s.gifMaxWidth()); }, 16},
+        {"gifMaxWidth", qint64(1) << 40, [](const Settings& s) { return double(s.gifMaxWidth()); }, 7680},
+        {"windowBackgroundPreset", qint64(-5), [](const Settings& s) { return double(s.windowBackgroundPreset()); }, 0},
+    };
+    for (const Case& c : cases) {
+        MemoryPreferenceStore store;
+        store.setValue(QString::fromLatin1(c.key), c.stored);
+        test::LogCapture log;
+        const Settings s(store);
+        EXPECT_EQ(c.read(s), c.expected) << c.key;
+        const bool clamped
+            = !(std::holds_alternative<qint64>(c.stored) && double(std::get<qint64>(c.stored)) == c.expected)
+            && !(std::holds_alternative<double>(c.stored) && std::get<double>(c.stored) == c.expected);
+        ASSERT_EQ(log.lines().size(), clamped ? 1 : 0) << c.key;
+        if (clamped)
+            EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Vantrel: setting ") + QLatin1String(c.key)));
+        // Reading never rewrites what the user stored.
+        EXPECT_EQ(store.writeCount(), 1) << c.key;
+    }
+
+    // Writes are clamped the same way, and what is stored is the clamped value.
     MemoryPreferenceStore store;
-    Settings(store).setOverlayAutoClose(-7);
-    Settings(store).setOverlaySize(1e6);
+    test::LogCapture log;
+    Settings s(store);
+    s.setOverlayAutoClose(2147483647);
+    s.setOverlaySize(1e6);
+    s.setHistoryDays(-1);
+    EXPECT_EQ(s.overlayAutoClose(), 3600);
+    EXPECT_DOUBLE_EQ(s.overlaySize(), 1000.0);
+    EXPECT_EQ(s.historyDays(), 30);
+    EXPECT_EQ(store.typed<qint64>(QStringLiteral("overlayAutoClose")), qint64(3600));
+    EXPECT_EQ(store.typed<double>(QStringLiteral("overlaySize")), 1000.0);
+    EXPECT_EQ(store.typed<qint64>(QStringLiteral("historyDays")), qint64(30));
+    EXPECT_EQ(log.lines().size(), 3);
     const Settings reread(store);
-    EXPECT_EQ(reread.overlayAutoClose(), -7);
-    EXPECT_DOUBLE_EQ(reread.overlaySize(), 1e6);
+    EXPECT_EQ(reread.overlayAutoClose(), 3600);
 }
 
 TEST(SettingsFileName, ComposesPrefixLabelTimeAndExtension)
