@@ -14,8 +14,10 @@
 #include "ScreenRecording.h"
 #include "Service.h"
 #include "Sounds.h"
+#include "TesseractTextRecognizer.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
+#include "ZXingBarcodeReader.h"
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
@@ -41,6 +43,8 @@ struct DesktopPlatform::Services
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
+    TesseractTextRecognizer textRecognizer;
+    ZXingBarcodeReader barcodeReader;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -56,6 +60,8 @@ struct DesktopPlatform::Services
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
+    ScopedService<TextRecognizer> textRecognizerSlot {&textRecognizer};
+    ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
 };
 
 DesktopPlatform::DesktopPlatform()

@@ -38,6 +38,8 @@ packages=(
     x11-xkb-utils dbus dbus-x11 pulseaudio
     # a second window manager for the desktop cover's stacking test
     xfwm4
+    # the text recognition benchmark's reference: the stock tesseract command
+    tesseract-ocr
 )
 
 install_missing() {
