@@ -8,6 +8,7 @@
 #include "QuickAccessManager.h"
 #include "ScreenRecorder.h"
 #include "SystemLog.h"
+#include "TextRecognition.h"
 
 namespace vantrel {
 
@@ -46,9 +47,9 @@ void AppCaptureSurfaces::stopRecording()
     ScreenRecorder::shared().stop();
 }
 
-void AppCaptureSurfaces::recognizeText(const QImage&)
+void AppCaptureSurfaces::recognizeText(const QImage& image, double scale)
 {
-    systemLog(QStringLiteral("Vantrel: text recognition is not built yet"));
+    vantrel::recognizeText(image, scale);
 }
 
 QImage AppCaptureSurfaces::applyWindowBackground(const QImage& image, int presetID, double scale)

@@ -17,7 +17,7 @@ public:
     bool isRecording() override;
     void startRecording(QScreen* screen, const QRectF& rect, bool gif) override;
     void stopRecording() override;
-    void recognizeText(const QImage& image) override;
+    void recognizeText(const QImage& image, double scale) override;
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override;
 };
 

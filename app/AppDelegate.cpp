@@ -82,10 +82,13 @@ AppDelegate::AppDelegate(QObject* parent)
     // Connected before any other part of Vantrel listens, so the orderly end runs first.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::shutDown);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { commitData(); });
+    Service<RecordingStatus>::install(this);
 }
 
 AppDelegate::~AppDelegate()
 {
+    if (Service<RecordingStatus>::find() == this)
+        Service<RecordingStatus>::install(nullptr);
     delete m_trayIcon;
     delete m_menu;
 }
@@ -316,6 +319,8 @@ void AppDelegate::shutDown()
     m_terminated = true;
     // Edits first: committing writes the edited pictures into the history.
     commitData();
+    // A recording in progress is finished into the history before its folder goes.
+    ScreenRecorder::shared().finishBeforeQuit();
     files::removeTemporaryDirectories();
     DesktopIconHider::shared().removeCovers();
 }

@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 #include "KeyCombo.h"
+#include "RecordingStatus.h"
 #include "SettingsTypes.h"
 
 #include <QList>
@@ -18,7 +19,7 @@ namespace vantrel {
 
 // The tray-resident shell: the status icon and its menu, files opened with Vantrel, reopen
 // requests, and the start-up sequence. It lives for the whole process.
-class AppDelegate : public QObject
+class AppDelegate : public QObject, public RecordingStatus
 {
     Q_OBJECT
 public:
@@ -62,8 +63,8 @@ public:
     void commitData();
 
     // The tray turns into a red stop button with the running time, and back.
-    void showRecordingStatus(double elapsedSeconds);
-    void showIdleStatus();
+    void showRecordingStatus(double elapsedSeconds) override;
+    void showIdleStatus() override;
     bool isRecordingStatus() const { return m_recording; }
     QString statusTitle() const { return m_statusTitle; }
 

@@ -182,7 +182,7 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
     case OverlayAction::ocr:
         // Text is copied, not kept: no sound, no history.
         if (auto capture = captureRegion(screen, rect, result.frozen))
-            surfaces().recognizeText(capture->image);
+            surfaces().recognizeText(capture->image, capture->scale);
         break;
     case OverlayAction::selfTimer: {
         // The picture shows the screen as it is when the countdown ends, not the still one.

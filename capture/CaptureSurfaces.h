@@ -30,7 +30,8 @@ public:
     virtual void startRecording(QScreen* screen, const QRectF& rect, bool gif) = 0;
     virtual void stopRecording() = 0;
 
-    virtual void recognizeText(const QImage& image) = 0;
+    // `scale`: the picture's pixels per point.
+    virtual void recognizeText(const QImage& image, double scale) = 0;
 
     // A window capture placed on the chosen gradient background; `scale` is pixels per point.
     virtual QImage applyWindowBackground(const QImage& image, int presetID, double scale) = 0;

@@ -10,6 +10,7 @@
 #include "EditorToolbar.h"
 #include "Service.h"
 #include "SystemLog.h"
+#include "TextRecognition.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -245,9 +246,9 @@ void EditorWindowController::recognizeText()
     m_canvas->endTextEditing();
     const QImage image = m_doc->render();
     if (CaptureSurfaces* surfaces = Service<CaptureSurfaces>::find())
-        surfaces->recognizeText(image);
+        surfaces->recognizeText(image, m_item->scale);
     else
-        systemLog(QStringLiteral("Vantrel: text recognition is not available in this process"));
+        vantrel::recognizeText(image, m_item->scale);
 }
 
 // --- commands ------------------------------------------------------------------------------

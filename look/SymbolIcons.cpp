@@ -254,6 +254,22 @@ const QHash<QString, Painter>& drawnTable()
                     w * 0.04, w * 0.04);
                 p.fillPath(circle.subtracted(square), Qt::black);
             }},
+        {QStringLiteral("stop.fill"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(Qt::black);
+                p.drawRoundedRect(inset(r, 0.16, 0.16, 0.84, 0.84), r.width() * 0.1, r.width() * 0.1);
+            }},
+        {QStringLiteral("trash"),
+            [](QPainter& p, const QRectF& r) {
+                p.setPen(symbolPen(r, 0.08));
+                p.setBrush(Qt::NoBrush);
+                p.drawLine(at(r, 0.12, 0.24), at(r, 0.88, 0.24));
+                p.drawPolyline(QPolygonF({at(r, 0.38, 0.24), at(r, 0.4, 0.1), at(r, 0.6, 0.1), at(r, 0.62, 0.24)}));
+                p.drawPolyline(QPolygonF({at(r, 0.22, 0.24), at(r, 0.28, 0.9), at(r, 0.72, 0.9), at(r, 0.78, 0.24)}));
+                for (const qreal x : {0.41, 0.59})
+                    p.drawLine(at(r, x, 0.38), at(r, x, 0.76));
+            }},
         {QStringLiteral("record.circle"),
             [](QPainter& p, const QRectF& r) {
                 const qreal w = r.width();

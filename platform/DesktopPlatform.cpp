@@ -11,13 +11,17 @@
 #include "LoginItem.h"
 #include "SaveDialog.h"
 #include "ScreenGrabber.h"
+#include "ScreenRecording.h"
 #include "Service.h"
 #include "Sounds.h"
+#include "TesseractTextRecognizer.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
+#include "ZXingBarcodeReader.h"
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
+#include "x11/X11ScreenRecording.h"
 
 #include <QCoreApplication>
 
@@ -34,10 +38,13 @@ struct DesktopPlatform::Services
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
+    X11ScreenRecording screenRecording {&screenGrabber};
     QtClipboard clipboard;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
+    TesseractTextRecognizer textRecognizer;
+    ZXingBarcodeReader barcodeReader;
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -48,10 +55,13 @@ struct DesktopPlatform::Services
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
+    ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
+    ScopedService<TextRecognizer> textRecognizerSlot {&textRecognizer};
+    ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
 };
 
 DesktopPlatform::DesktopPlatform()

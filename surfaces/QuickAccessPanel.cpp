@@ -214,7 +214,7 @@ void QuickAccessPanel::copyTextAction()
     if (!isImageItem())
         return;
     // Recognition runs after this click has been handled; the thumbnail stays.
-    QTimer::singleShot(0, this, [image = *m_item->image] { recognizeTextIn(image); });
+    QTimer::singleShot(0, this, [image = *m_item->image, scale = m_item->scale] { recognizeTextIn(image, scale); });
 }
 
 void QuickAccessPanel::keyPressEvent(QKeyEvent* event)

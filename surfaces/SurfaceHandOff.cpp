@@ -3,7 +3,7 @@
 
 #include "EditorWindowController.h"
 #include "Service.h"
-#include "SystemLog.h"
+#include "TextRecognition.h"
 
 namespace vantrel {
 
@@ -15,17 +15,12 @@ void openInEditor(const std::shared_ptr<CaptureItem>& item)
         EditorWindowController::open(item);
 }
 
-void recognizeTextIn(const QImage& image)
+void recognizeTextIn(const QImage& image, double scale)
 {
     if (SurfaceHandOff* handOff = Service<SurfaceHandOff>::find())
-        handOff->recognizeText(image);
+        handOff->recognizeText(image, scale);
     else
-        pendingTextRecognition(image);
-}
-
-void pendingTextRecognition(const QImage&)
-{
-    systemLog(QStringLiteral("Vantrel: text recognition is not built yet; nothing was copied"));
+        recognizeText(image, scale);
 }
 
 } // namespace vantrel

@@ -17,15 +17,12 @@ class SurfaceHandOff
 public:
     virtual ~SurfaceHandOff() = default;
     virtual void openEditor(const std::shared_ptr<CaptureItem>& item) = 0;
-    virtual void recognizeText(const QImage& image) = 0;
+    virtual void recognizeText(const QImage& image, double scale) = 0;
 };
 
 // Through the installed hand-off, else to EditorWindowController::open.
 void openInEditor(const std::shared_ptr<CaptureItem>& item);
-// Through the installed hand-off, else to pendingTextRecognition.
-void recognizeTextIn(const QImage& image);
-
-// Stands in for text recognition until it exists: logs that it is not built yet.
-void pendingTextRecognition(const QImage& image);
+// Through the installed hand-off, else to recognizeText; `scale` is pixels per point.
+void recognizeTextIn(const QImage& image, double scale);
 
 } // namespace vantrel

@@ -150,6 +150,11 @@ TEST_F(CoordinatorTest, AreasGoWhereTheirActionSays)
     EXPECT_EQ(surfaces.recognized.size(), 1u);
     EXPECT_EQ(historyCount(), before); // text is copied, not kept
     EXPECT_EQ(sounds.captures, 0);
+    // The scale-2 screen's pixels go with their scale, so recognition does not magnify them.
+    coordinator.handleSelection(area(right(), QRectF(0, 0, 20, 20), OverlayAction::ocr));
+    ASSERT_EQ(surfaces.recognized.size(), 2u);
+    EXPECT_EQ(surfaces.recognized[1].first.size(), QSize(40, 40));
+    EXPECT_EQ(surfaces.recognized[1].second, 2.0);
 
     coordinator.handleSelection(area(right(), QRectF(1, 2, 30, 40), OverlayAction::recordGIF));
     ASSERT_EQ(surfaces.recordings.size(), 1u);

@@ -5,20 +5,27 @@
 # session bus that can start no services, and private HOME, XDG and runtime folders. On exit, failure, timeout or signal
 # it ends exactly the processes it started and removes its folder.
 #
-#   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] [--wm NAME] -- command args…
+#   with-x11.sh [--timeout S] [--screen WxHxD] [--split N] [--xft-dpi DPI] [--wm NAME] [--pulse] [--no-shm] -- command args…
 #
 #   --split N    divides the screen into N RandR monitors side by side (multi-monitor tests)
 #   --xft-dpi D  sets Xft.dpi, which Qt turns into a device pixel ratio (192 gives 2)
 #   --wm NAME    the window manager: openbox (the default) or xfwm4 (Xfce's, compositing off)
+#   --pulse      starts a PulseAudio server of its own with a silent output ("vantrel_speakers")
+#                and a silent default input ("vantrel_microphone"); without it there is none
+#   --no-shm     an X server without the MIT-SHM extension, as over a network
 set -u
 
 timeout_s=120
 screen=1920x1080x24
 split=1
 xft_dpi=
+pulse=0
+xvfb_extra=()
 wm=openbox
 while [ $# -gt 0 ]; do
     case "$1" in
+        --pulse) pulse=1; shift ;;
+        --no-shm) xvfb_extra+=(-extension MIT-SHM); shift ;;
         --timeout) timeout_s=$2; shift 2 ;;
         --screen) screen=$2; shift 2 ;;
         --split) split=$2; shift 2 ;;
@@ -33,6 +40,11 @@ done
 for tool in Xvfb "$wm" dbus-run-session xrandr xprop; do
     command -v "$tool" >/dev/null || { echo "with-x11: $tool is not installed" >&2; exit 2; }
 done
+if [ "$pulse" -eq 1 ]; then
+    for tool in pulseaudio pactl; do
+        command -v "$tool" >/dev/null || { echo "with-x11: $tool is not installed" >&2; exit 2; }
+    done
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-x11.XXXXXX") || exit 2
 chmod 700 "$work"
@@ -41,6 +53,7 @@ chmod 700 "$work/runtime"
 
 xvfb_pid=
 wm_pid=
+pulse_pid=
 inner_pid=
 cleanup() {
     trap - EXIT INT TERM HUP
@@ -50,8 +63,10 @@ cleanup() {
         sleep 0.2
         kill -KILL -- "-$inner_pid" 2>/dev/null
     fi
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill -- "-$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -n "$pulse_pid" ] && wait "$pulse_pid" 2>/dev/null
     [ -n "$wm_pid" ] && wait "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -63,7 +78,7 @@ trap 'exit 143' TERM HUP
 # Xvfb picks a free display number itself and writes it to the descriptor.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset +extension RANDR +extension COMPOSITE \
-    >"$work/xvfb.log" 2>&1 &
+    "${xvfb_extra[@]}" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 100); do
@@ -82,7 +97,24 @@ export XDG_CACHE_HOME="$work/cache"
 export XDG_RUNTIME_DIR="$work/runtime"
 export QT_QPA_PLATFORM=xcb
 export VANTREL_TEST_HARNESS=1
-unset WAYLAND_DISPLAY SESSION_MANAGER
+unset WAYLAND_DISPLAY SESSION_MANAGER PULSE_SERVER PULSE_COOKIE PULSE_SINK PULSE_SOURCE
+
+if [ "$pulse" -eq 1 ]; then
+    # Only the modules named here: no hardware, no system bus, no suspending of idle devices.
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+        --load=module-native-protocol-unix \
+        --load="module-null-sink sink_name=vantrel_speakers" \
+        --load="module-null-source source_name=vantrel_microphone" \
+        >"$work/pulse.log" 2>&1 &
+    pulse_pid=$!
+    for _ in $(seq 200); do
+        pactl info >/dev/null 2>&1 && break
+        kill -0 "$pulse_pid" 2>/dev/null || { echo "with-x11: PulseAudio did not start:" >&2; cat "$work/pulse.log" >&2; exit 2; }
+        sleep 0.05
+    done
+    pactl set-default-sink vantrel_speakers && pactl set-default-source vantrel_microphone \
+        || { echo "with-x11: PulseAudio did not answer" >&2; exit 2; }
+fi
 
 if [ -n "$xft_dpi" ]; then
     echo "Xft.dpi: $xft_dpi" | xrdb -merge 2>/dev/null || echo "with-x11: xrdb is missing; Xft.dpi not set" >&2

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Fakes.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace vantrel::test {
 
@@ -151,6 +153,59 @@ void FakeClipboard::clear()
 {
     current.reset();
     ++clears;
+}
+
+FakeRecordingSession::FakeRecordingSession(const RecordingRequest& request)
+    : request(request)
+{
+    QFile file(request.outputPath);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("fake movie");
+}
+
+FakeRecordingSession::~FakeRecordingSession()
+{
+    // Like the real one: a session that was not finished takes its file with it.
+    if (!finished)
+        QFile::remove(request.outputPath);
+}
+
+void FakeRecordingSession::finish(Completion completion)
+{
+    ++finishes;
+    // The session lives until it has answered, as a real one finishing in the background does.
+    QTimer::singleShot(0, [self = shared_from_this(), this, completion = std::move(completion)] {
+        if (finishFailure) {
+            QFile::remove(request.outputPath);
+            completion(*finishFailure);
+            return;
+        }
+        finished = true;
+        RecordingResult result;
+        result.path = request.outputPath;
+        result.pixelSize = request.pixelSize;
+        completion(result);
+    });
+}
+
+void FakeRecordingSession::end(RecordingEnd how, const Error& error)
+{
+    if (EndHandler handler = std::move(m_endHandler))
+        handler(how, error);
+}
+
+void FakeScreenRecording::start(const RecordingRequest& request, StartCompletion completion)
+{
+    requests.push_back(request);
+    QTimer::singleShot(0, [this, request, completion = std::move(completion)] {
+        if (startFailure) {
+            completion(*startFailure);
+            return;
+        }
+        auto session = std::make_shared<FakeRecordingSession>(request);
+        lastSession = session;
+        completion(std::shared_ptr<RecordingSession>(session));
+    });
 }
 
 } // namespace vantrel::test

@@ -9,6 +9,7 @@
 #include "QtPrinters.h"
 #include "SaveDialog.h"
 #include "ScreenGrabber.h"
+#include "ScreenRecording.h"
 #include "SystemLog.h"
 #include "Toasts.h"
 #include "Workspace.h"
@@ -18,6 +19,7 @@
 #include <QStringList>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -176,6 +178,39 @@ public:
     std::optional<QString> answer;
     std::vector<QString> starts;
     std::vector<QWidget*> parents;
+};
+
+// A recording session that writes a few bytes to its file at once; the test decides how it
+// finishes or ends.
+class FakeRecordingSession : public RecordingSession, public std::enable_shared_from_this<FakeRecordingSession>
+{
+public:
+    explicit FakeRecordingSession(const RecordingRequest& request);
+    ~FakeRecordingSession() override;
+    void finish(Completion completion) override;
+    void setEndHandler(EndHandler handler) override { m_endHandler = std::move(handler); }
+
+    // Ends the recording by itself, as a full disk or a vanished screen would.
+    void end(RecordingEnd how, const Error& error);
+
+    RecordingRequest request;
+    std::optional<Error> finishFailure; // finish reports this instead of a file
+    int finishes = 0;
+    bool finished = false;
+
+private:
+    EndHandler m_endHandler;
+};
+
+// Starts fake sessions (or fails with `startFailure`) one event-loop turn after being asked.
+class FakeScreenRecording : public ScreenRecording
+{
+public:
+    void start(const RecordingRequest& request, StartCompletion completion) override;
+
+    std::optional<Error> startFailure;
+    std::vector<RecordingRequest> requests;
+    std::weak_ptr<FakeRecordingSession> lastSession;
 };
 
 } // namespace vantrel::test

@@ -25,7 +25,7 @@ public:
         recordings.push_back({screen, rect, gif});
     }
     void stopRecording() override { ++stops; }
-    void recognizeText(const QImage& image) override { recognized.push_back(image); }
+    void recognizeText(const QImage& image, double scale) override { recognized.emplace_back(image, scale); }
     QImage applyWindowBackground(const QImage& image, int presetID, double scale) override
     {
         backgrounds.emplace_back(presetID, scale);
@@ -41,7 +41,7 @@ public:
     std::vector<std::shared_ptr<CaptureItem>> editors, thumbnails;
     std::vector<std::pair<QImage, double>> pins;
     std::vector<Recording> recordings;
-    std::vector<QImage> recognized;
+    std::vector<std::pair<QImage, double>> recognized;
     std::vector<std::pair<int, double>> backgrounds;
     int historyWindows = 0;
     int stops = 0;

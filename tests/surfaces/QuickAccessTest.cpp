@@ -327,7 +327,8 @@ TEST_F(QuickAccess, KeysAndButtonsActOnTheItem)
     EXPECT_TRUE(handOff.recognized.empty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !handOff.recognized.empty(); }, animationsTimeoutMs));
     ASSERT_EQ(handOff.recognized.size(), 1u);
-    EXPECT_EQ(handOff.recognized[0], *item->image);
+    EXPECT_EQ(handOff.recognized[0].first, *item->image);
+    EXPECT_EQ(handOff.recognized[0].second, item->scale);
     EXPECT_TRUE(manager.panels().contains(panel));
 
     panel->content()->button(QStringLiteral("Save"))->click();

@@ -21,10 +21,10 @@ class RecordingHandOff : public SurfaceHandOff
 {
 public:
     void openEditor(const std::shared_ptr<CaptureItem>& item) override { opened.push_back(item); }
-    void recognizeText(const QImage& image) override { recognized.push_back(image); }
+    void recognizeText(const QImage& image, double scale) override { recognized.emplace_back(image, scale); }
 
     std::vector<std::shared_ptr<CaptureItem>> opened;
-    std::vector<QImage> recognized;
+    std::vector<std::pair<QImage, double>> recognized;
 };
 
 // Every thumbnail and pin, including those still fading out, is deleted.

@@ -1,0 +1,407 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The recorder's states and steps with a fake platform recorder: what it shows, asks for,
+// delivers and leaves behind.
+#include "ScreenRecorder.h"
+
+#include "CaptureHistory.h"
+#include "CaptureItem.h"
+#include "DesktopFakes.h"
+#include "RecordingControls.h"
+#include "RecordingFrame.h"
+#include "RecordingStatus.h"
+#include "RecordingSurfaces.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace {
+
+class FakeStatus : public RecordingStatus
+{
+public:
+    void showRecordingStatus(double seconds) override
+    {
+        recording = true;
+        elapsed.push_back(seconds);
+    }
+    void showIdleStatus() override { recording = false; }
+    bool recording = false;
+    std::vector<double> elapsed;
+};
+
+const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
+
+class ScreenRecorderTest : public ::testing::Test, public DesktopFakes
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_temporary.isValid());
+        m_previousTemporary = qgetenv("TMPDIR");
+        qputenv("TMPDIR", m_temporary.path().toLocal8Bit());
+        m_screen = QGuiApplication::primaryScreen();
+        ASSERT_NE(m_screen, nullptr);
+        CaptureHistory::shared().clear();
+        settings.setAfterCopy(false);
+        settings.setAfterSave(false);
+        settings.setAfterShowOverlay(true);
+        QObject::connect(&recorder, &ScreenRecorder::ended, &recorder, [this] { ++m_ended; });
+    }
+
+    void TearDown() override
+    {
+        recorder.stop(true);
+        QObject::disconnect(&recorder, &ScreenRecorder::ended, nullptr, nullptr);
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QMessageBox*>(widget))
+                widget->close();
+        }
+        EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+        qputenv("TMPDIR", m_previousTemporary);
+    }
+
+    // The recorder's bars and frames still on screen or not yet deleted.
+    static int openRecorderWindows()
+    {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<RecordingControls*>(widget) || qobject_cast<RecordingFrame*>(widget))
+                ++count;
+        }
+        return count;
+    }
+
+    bool waitForRecording()
+    {
+        // The countdown is three seconds of the real clock.
+        return QTest::qWaitFor([&] { return recorder.isRecording(); }, 6000);
+    }
+
+    bool startRecording(const QRectF& area, bool gif = false)
+    {
+        recorder.start(m_screen, area, gif);
+        return waitForRecording();
+    }
+
+    bool waitForEnd(int count = 1)
+    {
+        return QTest::qWaitFor([&] { return m_ended >= count; }, 5000);
+    }
+
+    std::shared_ptr<FakeRecordingSession> session() const { return platform.lastSession.lock(); }
+
+    bool toastShown(const QString& text) const
+    {
+        return std::any_of(
+            toasts.requests.begin(), toasts.requests.end(), [&](const ToastRequest& r) { return r.text == text; });
+    }
+
+    // Files and folders the recorder left in the temporary folder.
+    QStringList leftovers() const
+    {
+        return QDir(m_temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    FakeScreenRecording platform;
+    ScopedService<ScreenRecording> platformSlot {&platform};
+    RecordingSurfaces surfaces;
+    ScopedService<CaptureSurfaces> surfacesSlot {&surfaces};
+    FakeStatus status;
+    ScopedService<RecordingStatus> statusSlot {&status};
+    LogCapture log;
+    ScreenRecorder& recorder = ScreenRecorder::shared();
+    QScreen* m_screen = nullptr;
+    QTemporaryDir m_temporary;
+    QByteArray m_previousTemporary;
+    int m_ended = 0;
+};
+
+} // namespace
+
+TEST_F(ScreenRecorderTest, CountsDownRecordsAndDeliversTheMovieToTheHistoryAndAThumbnail)
+{
+    settings.setRecordSystemAudio(true);
+    const QRectF area(100, 80, 301, 201);
+    recorder.start(m_screen, area, false);
+
+    // The countdown: frame and bar are up, the bar says so, nothing records yet.
+    ASSERT_NE(recorder.frameWindow(), nullptr);
+    ASSERT_NE(recorder.controls(), nullptr);
+    EXPECT_TRUE(recorder.frameWindow()->isVisible());
+    EXPECT_EQ(recorder.frameWindow()->geometry(), QRect(97, 77, 307, 207));
+    EXPECT_TRUE(recorder.controls()->isVisible());
+    EXPECT_EQ(recorder.controls()->labelText(), QStringLiteral("Starting…"));
+    EXPECT_EQ(recorder.phase(), ScreenRecorder::Phase::countdown);
+    EXPECT_TRUE(platform.requests.empty());
+    ASSERT_FALSE(toasts.requests.empty());
+    EXPECT_EQ(toasts.requests.back().text, QStringLiteral("3"));
+
+    ASSERT_TRUE(waitForRecording());
+    ASSERT_EQ(platform.requests.size(), 1u);
+    const RecordingRequest& request = platform.requests.front();
+    EXPECT_EQ(request.area, area);
+    EXPECT_EQ(request.pixelSize, QSize(300, 200));
+    EXPECT_EQ(request.framesPerSecond, 60);
+    EXPECT_TRUE(request.systemAudio);
+    EXPECT_FALSE(request.microphone);
+    EXPECT_TRUE(request.showCursor);
+    EXPECT_TRUE(request.showClicks);
+    const QFileInfo output(request.outputPath);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Vantrel-[0-9A-F-]{36}\\.mp4$")).match(output.fileName()).hasMatch())
+        << output.fileName().toStdString();
+    EXPECT_EQ(QFileInfo(output.path()).dir().path(), m_temporary.path());
+    const auto everyone = QFileDevice::Permissions(0x7077); // owner, group and others
+    EXPECT_EQ(QFileInfo(output.path()).permissions() & everyone,
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        << "a recording's folder is private";
+
+    // The clock, in the tray and on the bar, refreshed twice a second.
+    EXPECT_TRUE(status.recording);
+    ASSERT_FALSE(status.elapsed.empty());
+    EXPECT_EQ(status.elapsed.front(), 0.0);
+    EXPECT_EQ(recorder.controls()->labelText(), QStringLiteral("\u25CF REC  0:00"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.elapsed.back() >= 1.0; }, 3000));
+    EXPECT_EQ(recorder.controls()->labelText(), QStringLiteral("\u25CF REC  0:01"));
+    EXPECT_NEAR(status.elapsed[1], 0.5, 0.2);
+
+    QTest::mouseClick(recorder.controls()->stopButton(), Qt::LeftButton);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(status.recording);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+
+    const auto& records = CaptureHistory::shared().items();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records.front().kind, CaptureKind::recording);
+    EXPECT_EQ(records.front().width, 300);
+    EXPECT_EQ(records.front().height, 200);
+    ASSERT_EQ(surfaces.thumbnails.size(), 1u);
+    const auto& item = surfaces.thumbnails.front();
+    EXPECT_EQ(item->kind, CaptureKind::recording);
+    ASSERT_TRUE(item->fileURL);
+    EXPECT_EQ(item->fileURL->toLocalFile(), CaptureHistory::shared().filePath(records.front()));
+    EXPECT_TRUE(QFile::exists(item->fileURL->toLocalFile()));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(ScreenRecorderTest, DiscardAndAStopDuringTheCountdownLeaveNothingBehind)
+{
+    // Discard while recording.
+    ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
+    QTest::mouseClick(recorder.controls()->discardButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_FALSE(status.recording);
+    EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+    EXPECT_TRUE(CaptureHistory::shared().items().empty());
+    EXPECT_TRUE(surfaces.thumbnails.empty());
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+
+    // Stop one second into the countdown: the countdown ends and no recording ever starts.
+    recorder.start(m_screen, QRectF(0, 0, 200, 100), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return toasts.requests.back().text == QStringLiteral("2"); }, 3000));
+    const int dismissals = toasts.dismissals;
+    recorder.stop();
+    EXPECT_EQ(recorder.phase(), ScreenRecorder::Phase::idle);
+    EXPECT_GT(toasts.dismissals, dismissals) << "the countdown digit stays up";
+    EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+    EXPECT_FALSE(QTest::qWaitFor([&] { return platform.requests.size() > 1 || recorder.isRecording(); }, 3000));
+    EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(CaptureHistory::shared().items().empty());
+}
+
+TEST_F(ScreenRecorderTest, AWholeScreenHasNoFrameAndItsBarTwentyPointsAboveTheBottom)
+{
+    recorder.start(m_screen, QRectF(QPointF(0, 0), m_screen->size()), false);
+    EXPECT_EQ(recorder.frameWindow(), nullptr);
+    ASSERT_NE(recorder.controls(), nullptr);
+    const QRect bar = recorder.controls()->geometry();
+    const QRect visible = m_screen->availableGeometry();
+    EXPECT_EQ(bar.height(), 36);
+    EXPECT_EQ(bar.y() + bar.height(), visible.y() + visible.height() - 20);
+    EXPECT_LE(std::abs(bar.center().x() - visible.center().x()), 1);
+}
+
+TEST_F(ScreenRecorderTest, AGifRecordingIsSilentAndKeptAsAVideoWhileConversionIsMissing)
+{
+    settings.setRecordSystemAudio(true);
+    settings.setRecordMicrophone(true);
+    ASSERT_TRUE(startRecording(QRectF(10, 10, 320, 240), true));
+    ASSERT_EQ(platform.requests.size(), 1u);
+    EXPECT_FALSE(platform.requests.front().systemAudio);
+    EXPECT_FALSE(platform.requests.front().microphone);
+    recorder.stop();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(toastShown(QStringLiteral("Converting to GIF…")));
+    EXPECT_TRUE(toastShown(QStringLiteral("GIF conversion failed — kept the video")));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Vantrel: GIF conversion is not built yet; the recording is kept as a video")));
+    ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
+    EXPECT_EQ(CaptureHistory::shared().items().front().kind, CaptureKind::recording);
+    ASSERT_EQ(surfaces.thumbnails.size(), 1u);
+    EXPECT_EQ(surfaces.thumbnails.front()->kind, CaptureKind::recording);
+}
+
+TEST_F(ScreenRecorderTest, FailedWritingStopsWithTheToastAndDeliversNothing)
+{
+    const Error full {.domain = QString::fromLatin1(recordingFileErrorDomain),
+        .description = QStringLiteral("No space left on device")};
+    enum class When {
+        atStart,
+        whileRecording,
+        whileFinishing,
+        noTemporaryFolder
+    };
+    for (const When when : {When::atStart, When::whileRecording, When::whileFinishing, When::noTemporaryFolder}) {
+        SCOPED_TRACE(int(when));
+        toasts.requests.clear();
+        const int ended = m_ended;
+        // The test's private home is outside the temporary folder being watched.
+        const QString notAFolder = QDir::home().filePath(QStringLiteral("not-a-folder"));
+        platform.startFailure = when == When::atStart ? std::optional<Error>(full) : std::nullopt;
+        if (when == When::noTemporaryFolder) {
+            QFile file(notAFolder);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            qputenv("TMPDIR", notAFolder.toLocal8Bit());
+        }
+
+        recorder.start(m_screen, QRectF(0, 0, 200, 100), false);
+        if (when == When::whileRecording || when == When::whileFinishing) {
+            ASSERT_TRUE(waitForRecording());
+            if (when == When::whileRecording) {
+                session()->end(RecordingEnd::failed, full);
+            } else {
+                session()->finishFailure = full;
+                recorder.stop();
+            }
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_ended > ended; }, 6000));
+        qputenv("TMPDIR", m_temporary.path().toLocal8Bit());
+
+        ASSERT_FALSE(toasts.requests.empty());
+        const ToastRequest& toast = toasts.requests.back();
+        EXPECT_TRUE(toast.text.startsWith(QStringLiteral("Recording stopped: "))) << toast.text.toStdString();
+        EXPECT_EQ(toast.symbol, warningSymbol);
+        EXPECT_EQ(toast.duration, 3.0);
+        if (when != When::noTemporaryFolder) {
+            EXPECT_EQ(toast.text, QStringLiteral("Recording stopped: No space left on device"));
+        }
+        EXPECT_FALSE(recorder.isRecording());
+        EXPECT_FALSE(status.recording);
+        EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+        EXPECT_TRUE(CaptureHistory::shared().items().empty());
+        EXPECT_TRUE(surfaces.thumbnails.empty());
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST_F(ScreenRecorderTest, OtherStartFailuresShowTheAlert)
+{
+    platform.startFailure
+        = Error {.domain = QStringLiteral("X11"), .description = QStringLiteral("Could not connect to the X server")};
+    recorder.start(m_screen, QRectF(0, 0, 200, 100), false);
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                    alert = box;
+            }
+            return alert != nullptr;
+        },
+        6000));
+    EXPECT_EQ(alert->text(), QStringLiteral("Could not start recording"));
+    EXPECT_EQ(alert->informativeText(), QStringLiteral("Could not connect to the X server"));
+    EXPECT_EQ(recorder.phase(), ScreenRecorder::Phase::idle);
+    EXPECT_TRUE(QTest::qWaitFor([] { return openRecorderWindows() == 0; }, 2000));
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(ScreenRecorderTest, AScreenThatGoesAwayEndsTheRecordingAndKeepsWhatWasRecorded)
+{
+    ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
+    session()->end(
+        RecordingEnd::sourceLost, Error {.description = QStringLiteral("The recorded screen can no longer be read")});
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(CaptureHistory::shared().items().size(), 1u);
+    EXPECT_EQ(surfaces.thumbnails.size(), 1u);
+}
+
+TEST_F(ScreenRecorderTest, FrameRatesOutOfRangeInTheSettingsFileAreClampedAndLogged)
+{
+    const std::pair<int, int> cases[] = {{0, 1}, {1000, 120}};
+    for (const auto& [stored, used] : cases) {
+        // As the settings file has it when Vantrel starts.
+        preferences.setValue(QStringLiteral("recordFPS"), qint64(stored));
+        Settings loaded(preferences);
+        ScopedService<Settings> loadedSlot(&loaded);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("recordFPS of %1 ").arg(stored)).size(), 1)
+            << log.lines().join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
+        EXPECT_EQ(platform.requests.back().framesPerSecond, used);
+        recorder.stop(true);
+    }
+}
+
+TEST_F(ScreenRecorderTest, ANewerStartReplacesOneCountingDownAndAnAreaBeyondTheScreenIsCut)
+{
+    recorder.start(m_screen, QRectF(0, 0, 200, 100), false);
+    const QSizeF screen = m_screen->size();
+    recorder.start(m_screen, QRectF(screen.width() - 100, 50, 300, 80), false);
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Vantrel: the recording area reaches beyond the screen; recording the part on it")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            int bars = 0;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                bars += qobject_cast<RecordingControls*>(widget) ? 1 : 0;
+            return bars == 1;
+        },
+        2000))
+        << "the first bar stays";
+    ASSERT_TRUE(waitForRecording());
+    ASSERT_EQ(platform.requests.size(), 1u);
+    EXPECT_EQ(platform.requests.front().area, QRectF(screen.width() - 100, 50, 100, 80));
+}
+
+TEST_F(ScreenRecorderTest, RetinaResolutionFollowsTheSetting)
+{
+    const double scale = m_screen->devicePixelRatio();
+    ASSERT_TRUE(scale == 1.0 || scale == 2.0);
+    struct Case
+    {
+        bool retina;
+        QSize atScale1;
+        QSize atScale2;
+    };
+    for (const Case c : {Case {true, {300, 200}, {602, 402}}, Case {false, {300, 200}, {300, 200}}}) {
+        settings.setRecordRetina(c.retina);
+        ASSERT_TRUE(startRecording(QRectF(20, 20, 301, 201)));
+        EXPECT_EQ(platform.requests.back().pixelSize, scale == 2.0 ? c.atScale2 : c.atScale1) << c.retina;
+        recorder.stop(true);
+    }
+}
+
+TEST_F(ScreenRecorderTest, QuittingWhileRecordingKeepsTheMovieInTheHistory)
+{
+    ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
+    recorder.finishBeforeQuit();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(recorder.finishing(), 0);
+    ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
+    EXPECT_TRUE(QFile::exists(CaptureHistory::shared().filePath(CaptureHistory::shared().items().front())));
+    EXPECT_TRUE(surfaces.thumbnails.empty()) << "no thumbnail while quitting";
+}
