@@ -13,6 +13,7 @@
 #include "HotKeys.h"
 #include "ImageFiles.h"
 #include "PinWindow.h"
+#include "PlatformCapabilities.h"
 #include "PreferenceStore.h"
 #include "PrivateFiles.h"
 #include "QuickAccessManager.h"
@@ -236,7 +237,8 @@ void AppDelegate::rebuildMenu()
     addCapture(HotKeyAction::captureArea, "rectangle.dashed");
     addCapture(HotKeyAction::capturePreviousArea, "arrow.counterclockwise.circle");
     addCapture(HotKeyAction::captureFullscreen, "display");
-    addCapture(HotKeyAction::captureWindow, "window");
+    if (platformCapabilities().windowSelection != WindowSelection::none)
+        addCapture(HotKeyAction::captureWindow, "window");
     addCapture(HotKeyAction::selfTimer, "timer");
     addCapture(HotKeyAction::scrollingCapture, "arrow.up.and.down.text.horizontal");
     addCapture(HotKeyAction::captureText, "text.viewfinder");

@@ -6,6 +6,7 @@
 #include "CaptureSurfaces.h"
 #include "Clipboard.h"
 #include "FocusService.h"
+#include "PlatformCapabilities.h"
 #include "ScreenCapture.h"
 #include "ScrollingCapture.h"
 #include "SelectionOverlay.h"
@@ -96,11 +97,19 @@ void CaptureCoordinator::perform(HotKeyAction action)
     case HotKeyAction::captureArea: openOverlay(OverlayPurpose::screenshot); break;
     case HotKeyAction::capturePreviousArea: capturePreviousArea(); break;
     case HotKeyAction::captureFullscreen: captureFullscreen(); break;
-    case HotKeyAction::captureWindow: openOverlay(OverlayPurpose::window); break;
+    case HotKeyAction::captureWindow: captureWindow(); break;
     case HotKeyAction::selfTimer: openOverlay(OverlayPurpose::selfTimer); break;
     case HotKeyAction::scrollingCapture: openOverlay(OverlayPurpose::scrolling); break;
     case HotKeyAction::captureText: openOverlay(OverlayPurpose::ocr); break;
-    case HotKeyAction::recordScreen: openOverlay(OverlayPurpose::record); break;
+    case HotKeyAction::recordScreen:
+        if (!platformCapabilities().recording) {
+            showToast({.text = tr("Screen recording is not available on this desktop yet"),
+                .symbol = warningSymbol,
+                .duration = toastSeconds});
+            break;
+        }
+        openOverlay(OverlayPurpose::record);
+        break;
     case HotKeyAction::openHistory:
     case HotKeyAction::pinFromClipboard: break;
     }
@@ -115,6 +124,22 @@ void CaptureCoordinator::openOverlay(OverlayPurpose purpose)
         if (result && self)
             self->handleSelection(*result);
     });
+}
+
+void CaptureCoordinator::captureWindow()
+{
+    switch (platformCapabilities().windowSelection) {
+    case WindowSelection::list: openOverlay(OverlayPurpose::window); return;
+    case WindowSelection::picker:
+        // The desktop's own dialog picks the window; no window of Vantrel's is needed.
+        handleSelection(SelectionResult {.target = WindowInfo {}});
+        return;
+    case WindowSelection::none:
+        showToast({.text = tr("This desktop does not let Vantrel capture single windows"),
+            .symbol = warningSymbol,
+            .duration = toastSeconds});
+        return;
+    }
 }
 
 void CaptureCoordinator::captureFullscreen()

@@ -49,6 +49,9 @@ public:
 private:
     void openOverlay(OverlayPurpose purpose);
     void captureFullscreen();
+    // Window mode as the desktop allows it: the overlay's window list, the desktop's picker, or
+    // a message.
+    void captureWindow();
     void capturePreviousArea();
     void tick(int remaining, quint64 token);
 

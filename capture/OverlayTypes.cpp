@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OverlayTypes.h"
 
+#include "PlatformCapabilities.h"
+
+#include <QCoreApplication>
+
 namespace vantrel {
 
 bool hasBar(OverlayPurpose purpose)
@@ -11,6 +15,9 @@ bool hasBar(OverlayPurpose purpose)
 
 bool offersWindowMode(OverlayPurpose purpose)
 {
+    // Without a window list (Wayland) there is nothing to highlight under the pointer.
+    if (platformCapabilities().windowSelection != WindowSelection::list)
+        return false;
     return purpose == OverlayPurpose::screenshot || purpose == OverlayPurpose::allInOne
         || purpose == OverlayPurpose::record || purpose == OverlayPurpose::window;
 }
@@ -46,8 +53,12 @@ QString areaHint(OverlayPurpose purpose)
     case OverlayPurpose::ocr: return QStringLiteral("Select an area to recognize text");
     case OverlayPurpose::selfTimer: return QStringLiteral("Select an area — the timer starts after you release");
     case OverlayPurpose::allInOne:
+        if (!offersWindowMode(purpose))
+            return QCoreApplication::translate("OverlayTypes", "Drag to select an area  ·  Esc: cancel");
         return QStringLiteral("Drag to select an area  ·  Space: window mode  ·  Esc: cancel");
     case OverlayPurpose::record:
+        if (!offersWindowMode(purpose))
+            return QCoreApplication::translate("OverlayTypes", "Drag to select an area to record  ·  Esc: cancel");
         return QStringLiteral("Drag to select an area to record  ·  Space: window  ·  Esc: cancel");
     case OverlayPurpose::scrolling: return QStringLiteral("Select the scrollable area");
     case OverlayPurpose::screenshot:

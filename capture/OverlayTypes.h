@@ -37,7 +37,8 @@ enum class OverlayAction {
 
 // The purposes whose selection stays editable behind a toolbar after the mouse is released.
 bool hasBar(OverlayPurpose purpose);
-// The purposes that may switch to window mode with Space, and so fetch the window list.
+// The purposes that may switch to window mode with Space, and so fetch the window list; none
+// where the platform lists no windows.
 bool offersWindowMode(OverlayPurpose purpose);
 // The purposes that show a still picture of the screen while selecting (when the setting is on).
 bool freezesScreen(OverlayPurpose purpose);

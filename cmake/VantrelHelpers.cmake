@@ -13,9 +13,11 @@ function(vantrel_library name)
 endfunction()
 
 set(VANTREL_X11_HARNESS "${PROJECT_SOURCE_DIR}/tests/harness/with-x11.sh")
+set(VANTREL_WAYLAND_HARNESS "${PROJECT_SOURCE_DIR}/tests/harness/with-wayland.sh")
 
 # A test executable built from SOURCES; KIND is "pure" (no display at all), "offscreen" (widgets
-# without a display) or "x11" (a private X server, window manager and session bus).
+# without a display), "x11" (a private X server, window manager and session bus) or "wayland" (a
+# private headless sway and session bus).
 function(vantrel_test name)
     cmake_parse_arguments(ARG "" "KIND;TIMEOUT" "SOURCES;LIBS;HARNESS_ARGS;ENVIRONMENT" ${ARGN})
     if(NOT ARG_KIND)
@@ -27,12 +29,17 @@ function(vantrel_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} Vantrel::testsupport)
     target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
-    if(ARG_KIND STREQUAL "x11")
+    if(ARG_KIND STREQUAL "x11" OR ARG_KIND STREQUAL "wayland")
         # The harness enforces the timeout itself so that it can tear down what it started.
         math(EXPR ctest_timeout "${ARG_TIMEOUT} + 30")
-        add_test(NAME ${name} COMMAND "${VANTREL_X11_HARNESS}" --timeout ${ARG_TIMEOUT} ${ARG_HARNESS_ARGS}
+        if(ARG_KIND STREQUAL "x11")
+            set(harness "${VANTREL_X11_HARNESS}")
+        else()
+            set(harness "${VANTREL_WAYLAND_HARNESS}")
+        endif()
+        add_test(NAME ${name} COMMAND "${harness}" --timeout ${ARG_TIMEOUT} ${ARG_HARNESS_ARGS}
             -- $<TARGET_FILE:${name}>)
-        set_tests_properties(${name} PROPERTIES LABELS x11 TIMEOUT ${ctest_timeout})
+        set_tests_properties(${name} PROPERTIES LABELS ${ARG_KIND} TIMEOUT ${ctest_timeout})
     else()
         add_test(NAME ${name} COMMAND ${name})
         if(ARG_KIND STREQUAL "offscreen")

@@ -3,69 +3,154 @@
 
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
+#include "DesktopBoundHotKeys.h"
 #include "FocusService.h"
 #include "FolderDialog.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
+#include "PlatformCapabilities.h"
 #include "SaveDialog.h"
 #include "ScreenGrabber.h"
 #include "ScreenRecording.h"
 #include "Service.h"
 #include "Sounds.h"
+#include "SystemLog.h"
 #include "TesseractTextRecognizer.h"
 #include "Workspace.h"
 #include "XdgPaths.h"
 #include "ZXingBarcodeReader.h"
+#include "wayland/WaylandClipboard.h"
+#include "wayland/WaylandFocusService.h"
+#include "wayland/WaylandScreenGrabber.h"
 #include "x11/X11FocusService.h"
 #include "x11/X11GlobalHotKeys.h"
 #include "x11/X11ScreenGrabber.h"
 #include "x11/X11ScreenRecording.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QGuiApplication>
+
+#include <optional>
 
 namespace vantrel {
 
+namespace {
+
+bool waylandSession()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// Recording a Wayland screen needs the screen-cast portal and a PipeWire stream, which are not
+// built yet: a recording is refused with a message instead of recording a black X11 root.
+class UnbuiltWaylandRecording : public ScreenRecording
+{
+public:
+    void start(const RecordingRequest&, StartCompletion completion) override
+    {
+        systemLog(QStringLiteral("Vantrel: screen recording in a Wayland session is not built yet"));
+        completion(Error {.domain = QStringLiteral("Wayland"),
+            .description = QCoreApplication::translate(
+                "DesktopPlatform", "Screen recording is not available in a Wayland session yet.")});
+    }
+};
+
+} // namespace
+
+// The services every desktop shares, and the windowing system's own ones, chosen once from
+// the Qt platform in use. The slots are filled after the services exist and emptied before
+// they go.
 struct DesktopPlatform::Services
 {
-    explicit Services(const QString& command)
-        : loginItem(xdg::autostartFile(), command)
-    { }
-
     JsonPreferenceStore preferences {xdg::settingsFile()};
     XdgAutostartLoginItem loginItem;
     XkbKeyboardLayout keyboardLayout;
-    X11FocusService focus;
     GrantedCaptureAccess captureAccess;
-    X11GlobalHotKeys hotKeys {&keyboardLayout};
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
-    X11ScreenGrabber screenGrabber;
-    X11ScreenRecording screenRecording {&screenGrabber};
-    QtClipboard clipboard;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
     TesseractTextRecognizer textRecognizer;
     ZXingBarcodeReader barcodeReader;
 
+    std::unique_ptr<FocusService> focus;
+    std::unique_ptr<GlobalHotKeys> hotKeys;
+    std::unique_ptr<ScreenGrabber> screenGrabber;
+    std::unique_ptr<ScreenRecording> screenRecording;
+    std::unique_ptr<Clipboard> clipboard;
+
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
     ScopedService<KeyboardLayout> keyboardLayoutSlot {&keyboardLayout};
-    ScopedService<FocusService> focusSlot {&focus};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
-    ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
-    ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
-    ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
-    ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
     ScopedService<TextRecognizer> textRecognizerSlot {&textRecognizer};
     ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
+    std::optional<ScopedService<FocusService>> focusSlot;
+    std::optional<ScopedService<GlobalHotKeys>> hotKeysSlot;
+    std::optional<ScopedService<ScreenGrabber>> screenGrabberSlot;
+    std::optional<ScopedService<ScreenRecording>> screenRecordingSlot;
+    std::optional<ScopedService<Clipboard>> clipboardSlot;
+    PlatformCapabilities previousCapabilities = platformCapabilities();
+
+    explicit Services(const QString& command)
+        : loginItem(xdg::autostartFile(), command)
+    {
+        PlatformCapabilities capabilities;
+        if (waylandSession())
+            capabilities = makeWayland();
+        else
+            makeX11();
+        setPlatformCapabilities(capabilities);
+        focusSlot.emplace(focus.get());
+        hotKeysSlot.emplace(hotKeys.get());
+        screenGrabberSlot.emplace(screenGrabber.get());
+        screenRecordingSlot.emplace(screenRecording.get());
+        clipboardSlot.emplace(clipboard.get());
+    }
+
+    ~Services() { setPlatformCapabilities(previousCapabilities); }
+
+    void makeX11()
+    {
+        focus = std::make_unique<X11FocusService>();
+        hotKeys = std::make_unique<X11GlobalHotKeys>(&keyboardLayout);
+        auto grabber = std::make_unique<X11ScreenGrabber>();
+        screenRecording = std::make_unique<X11ScreenRecording>(grabber.get());
+        screenGrabber = std::move(grabber);
+        clipboard = std::make_unique<QtClipboard>();
+    }
+
+    PlatformCapabilities makeWayland()
+    {
+        const QDBusConnection bus = QDBusConnection::sessionBus();
+        PlatformCapabilities capabilities;
+        focus = std::make_unique<WaylandFocusService>();
+        hotKeys = std::make_unique<DesktopBoundHotKeys>();
+        capabilities.shortcuts = ShortcutBinding::desktop;
+        capabilities.recording = false;
+        WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
+            ? WaylandScreenGrabber::Source::portal
+            : WaylandScreenGrabber::Source::automatic;
+        auto grabber = std::make_unique<WaylandScreenGrabber>(bus, source);
+        capabilities.windowSelection = grabber->offersWindowPicker() ? WindowSelection::picker : WindowSelection::none;
+        systemLog(QStringLiteral("Vantrel: Wayland session; screenshots through %1, shortcuts %2")
+                      .arg(grabber->usesScreencopy() ? QStringLiteral("screencopy") : QStringLiteral("the portal"),
+                          capabilities.shortcuts == ShortcutBinding::portal ? QStringLiteral("through the portal")
+                                                                            : QStringLiteral("bound by the desktop")));
+        screenGrabber = std::move(grabber);
+        screenRecording = std::make_unique<UnbuiltWaylandRecording>();
+        clipboard = std::make_unique<WaylandClipboard>();
+        return capabilities;
+    }
 };
 
 DesktopPlatform::DesktopPlatform(const QString& command)

@@ -4,9 +4,11 @@
 #include "FocusService.h"
 #include "HotKeys.h"
 #include "LabelStyle.h"
+#include "PlatformCapabilities.h"
 #include "Service.h"
 #include "Settings.h"
 #include "SettingsWindow.h"
+#include "ShortcutRecorder.h"
 #include "SymbolIcons.h"
 #include "WindowPlacement.h"
 
@@ -123,6 +125,8 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
         ++row;
     }
     column->addLayout(rows);
+    if (const QString hint = shortcutBindingHint(); !hint.isEmpty())
+        column->addWidget(secondaryLabel(hint));
     refreshShortcuts();
     connect(&Settings::shared(), &Settings::changed, this, [this](const QString& key) {
         if (key == QStringLiteral("hotKeys"))
@@ -191,7 +195,10 @@ void FirstRunWindow::refreshShortcuts()
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     for (const auto& [action, label] : m_shortcutLabels) {
         const auto entry = hotKeys.find(rawValue(action));
-        label->setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("—"));
+        if (platformCapabilities().shortcuts == ShortcutBinding::desktop)
+            label->setText(desktopShortcutCommand(action));
+        else
+            label->setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("—"));
     }
 }
 

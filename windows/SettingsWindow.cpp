@@ -6,6 +6,7 @@
 #include "FolderDialog.h"
 #include "KeyCombo.h"
 #include "LabelStyle.h"
+#include "PlatformCapabilities.h"
 #include "PresetSwatchGrid.h"
 #include "Service.h"
 #include "Settings.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -498,6 +500,23 @@ QWidget* SettingsWindow::shortcutsPane()
     rows->setHorizontalSpacing(16);
     rows->setVerticalSpacing(8);
     int row = 0;
+    if (platformCapabilities().shortcuts == ShortcutBinding::desktop) {
+        // No key can be recorded here: each row names the command to bind in the desktop.
+        const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        for (HotKeyAction action : allHotKeyActions) {
+            rows->addWidget(new QLabel(title(action)), row, 0);
+            auto* command = new QLabel(desktopShortcutCommand(action));
+            command->setFont(mono);
+            command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            rows->addWidget(command, row, 1);
+            rows->addWidget(secondaryLabel(tr("Set by the desktop")), row, 2, Qt::AlignRight);
+            ++row;
+        }
+        rows->setColumnStretch(0, 1);
+        pane.column()->addLayout(rows);
+        pane.column()->addWidget(secondaryLabel(shortcutBindingHint()));
+        return pane.finish();
+    }
     for (HotKeyAction action : allHotKeyActions) {
         auto* recorder = new ShortcutRecorder(action);
         recorder->setFixedWidth(recorderWidth);
@@ -517,6 +536,8 @@ QWidget* SettingsWindow::shortcutsPane()
     pane.column()->addWidget(secondaryLabel(QStringLiteral(
         "Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "
         "use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard settings.")));
+    if (const QString hint = shortcutBindingHint(); !hint.isEmpty())
+        pane.column()->addWidget(secondaryLabel(hint));
     auto* restore = new QPushButton(QStringLiteral("Restore Defaults"));
     connect(restore, &QPushButton::clicked, this, [this] {
         // Stores the whole default table, which registers every shortcut again; a recorder

@@ -3,6 +3,7 @@
 
 #include "HotKeys.h"
 #include "KeyCodes.h"
+#include "PlatformCapabilities.h"
 #include "Settings.h"
 
 #include <QApplication>
@@ -224,6 +225,27 @@ ShortcutRecorder::ShortcutRecorder(HotKeyAction action, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_button);
     m_button->setAction(action);
+}
+
+QString desktopShortcutCommand(HotKeyAction action)
+{
+    return QStringLiteral("vantrel --action ") + rawValue(action);
+}
+
+QString shortcutBindingHint()
+{
+    switch (platformCapabilities().shortcuts) {
+    case ShortcutBinding::vantrel: return {};
+    case ShortcutBinding::portal:
+        return QCoreApplication::translate("ShortcutRecorder",
+            "The desktop binds these shortcuts: it may ask you to confirm them, or keep keys you chose in its own "
+            "settings.");
+    case ShortcutBinding::desktop:
+        return QCoreApplication::translate("ShortcutRecorder",
+            "This desktop lets only its own settings bind global shortcuts. In its keyboard settings, add a custom "
+            "shortcut for each action you want that runs its command, such as “vantrel --action captureArea”.");
+    }
+    return {};
 }
 
 } // namespace vantrel

@@ -49,6 +49,13 @@ private:
     bool m_monitoring = false;
 };
 
+// The command a desktop's own shortcut settings bind to run one action
+// ("vantrel --action captureArea").
+QString desktopShortcutCommand(HotKeyAction action);
+// What the shortcut lists say where the platform does not let Vantrel bind its keys itself;
+// empty where it does.
+QString shortcutBindingHint();
+
 // The settings row element for one action's shortcut.
 class ShortcutRecorder : public QWidget
 {

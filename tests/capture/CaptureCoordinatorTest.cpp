@@ -4,6 +4,8 @@
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
 #include "FlowFixture.h"
+#include "OverlayTypes.h"
+#include "PlatformCapabilities.h"
 #include "ScrollingCapture.h"
 
 #include <QCursor>
@@ -139,6 +141,71 @@ TEST_F(CoordinatorTest, WindowCapturesGetTheirBackgroundOrAToastOnFailure)
     coordinator.handleSelection(SelectionResult {window, OverlayAction::screenshot, std::nullopt});
     EXPECT_EQ(toasts.requests.back().text, QStringLiteral("Window capture failed"));
     EXPECT_EQ(surfaces.thumbnails.size(), 1u);
+    CaptureHistory::shared().waitForPendingWrites();
+}
+
+// What a desktop without a window list (Wayland) gets for window capture and recording: the
+// desktop's own picker, or a message, never an overlay that cannot pick anything.
+TEST_F(CoordinatorTest, WindowCaptureAndRecordingFollowWhatTheDesktopAllows)
+{
+    const PlatformCapabilities saved = platformCapabilities();
+    struct Case
+    {
+        WindowSelection selection;
+        bool expectOverlay;
+        bool expectPickerGrab;
+        const char* expectToast; // empty: none
+    };
+    const std::vector<Case> cases = {
+        {WindowSelection::list, true, false, ""},
+        {WindowSelection::picker, false, true, ""},
+        {WindowSelection::none, false, false, "This desktop does not let Vantrel capture single windows"},
+    };
+    settings.setAfterShowOverlay(true);
+    grabber.windowImages[0] = picture({50, 40});
+    for (const Case& c : cases) {
+        PlatformCapabilities capabilities;
+        capabilities.windowSelection = c.selection;
+        setPlatformCapabilities(capabilities);
+        toasts.requests.clear();
+        grabber.windowGrabs.clear();
+        surfaces.thumbnails.clear();
+        const size_t before = historyCount();
+        const int label = int(c.selection);
+
+        coordinator.perform(HotKeyAction::captureWindow);
+
+        SelectionOverlay* overlay = SelectionOverlay::active();
+        EXPECT_EQ(overlay != nullptr, c.expectOverlay) << label;
+        if (overlay) {
+            EXPECT_EQ(overlay->purpose(), OverlayPurpose::window) << label;
+            overlay->cancel();
+        }
+        // The picker's window has no id of Vantrel's: the grabber is asked for window 0.
+        EXPECT_EQ(grabber.windowGrabs, c.expectPickerGrab ? std::vector<quint32> {0} : std::vector<quint32> {})
+            << label;
+        EXPECT_EQ(surfaces.thumbnails.size(), c.expectPickerGrab ? 1u : 0u) << label;
+        EXPECT_EQ(historyCount(), before + (c.expectPickerGrab ? 1 : 0)) << label;
+        EXPECT_EQ(toastShown(QString::fromUtf8(c.expectToast)), *c.expectToast != 0) << label;
+        // Space has nothing to switch to without a list, and the hints do not offer it.
+        const bool list = c.selection == WindowSelection::list;
+        EXPECT_EQ(offersWindowMode(OverlayPurpose::allInOne), list) << label;
+        EXPECT_EQ(areaHint(OverlayPurpose::allInOne).contains(QStringLiteral("Space")), list) << label;
+        EXPECT_EQ(areaHint(OverlayPurpose::record).contains(QStringLiteral("Space")), list) << label;
+    }
+
+    PlatformCapabilities noRecording;
+    noRecording.recording = false;
+    setPlatformCapabilities(noRecording);
+    toasts.requests.clear();
+    coordinator.perform(HotKeyAction::recordScreen);
+    EXPECT_EQ(SelectionOverlay::active(), nullptr);
+    EXPECT_TRUE(toastShown(QStringLiteral("Screen recording is not available on this desktop yet")));
+
+    setPlatformCapabilities(saved);
+    coordinator.perform(HotKeyAction::recordScreen);
+    ASSERT_NE(SelectionOverlay::active(), nullptr);
+    EXPECT_EQ(SelectionOverlay::active()->purpose(), OverlayPurpose::record);
     CaptureHistory::shared().waitForPendingWrites();
 }
 

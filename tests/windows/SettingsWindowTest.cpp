@@ -4,6 +4,7 @@
 #include "BackgroundSettings.h"
 #include "CaptureHistory.h"
 #include "CaptureKind.h"
+#include "PlatformCapabilities.h"
 #include "PresetSwatchGrid.h"
 #include "SettingsForm.h"
 #include "ShortcutRecorder.h"
@@ -664,4 +665,45 @@ TEST_F(SharedSettingsWindow, AMinimisedWindowComesBack)
     SettingsWindow::showWindow();
     EXPECT_FALSE(window->isMinimized());
     EXPECT_TRUE(window->isVisible());
+}
+
+// Where only the desktop binds keys, no row offers to record any: each names the command to
+// bind and says who sets it; where a portal binds them, the rows still record and say so.
+TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsWhoBindsTheKeys)
+{
+    test::WindowFakes fakes;
+    const PlatformCapabilities saved = platformCapabilities();
+    struct Case
+    {
+        ShortcutBinding binding;
+        bool recorders;
+        const char* hint; // the start of the explanation; empty: none beyond the usual
+    };
+    const std::vector<Case> cases = {
+        {ShortcutBinding::vantrel, true, ""},
+        {ShortcutBinding::portal, true, "The desktop binds these shortcuts"},
+        {ShortcutBinding::desktop, false, "This desktop lets only its own settings bind"},
+    };
+    for (const Case& c : cases) {
+        PlatformCapabilities capabilities;
+        capabilities.shortcuts = c.binding;
+        setPlatformCapabilities(capabilities);
+        SettingsWindow window(fakes.settings);
+        const int label = int(c.binding);
+        const auto recorders = window.findChildren<RecorderButton*>();
+        EXPECT_EQ(recorders.size(), c.recorders ? qsizetype(allHotKeyActions.size()) : 0) << label;
+        QStringList texts;
+        for (QLabel* text : window.findChildren<QLabel*>())
+            texts.append(text->text());
+        for (HotKeyAction action : allHotKeyActions)
+            EXPECT_EQ(texts.contains(desktopShortcutCommand(action)), !c.recorders) << label;
+        EXPECT_EQ(
+            texts.count(QStringLiteral("Set by the desktop")), c.recorders ? 0 : qsizetype(allHotKeyActions.size()))
+            << label;
+        const bool hinted = std::any_of(texts.begin(), texts.end(),
+            [&](const QString& text) { return *c.hint && text.startsWith(QString::fromUtf8(c.hint)); });
+        EXPECT_EQ(hinted, *c.hint != 0) << label;
+    }
+    setPlatformCapabilities(saved);
+    EXPECT_EQ(desktopShortcutCommand(HotKeyAction::captureArea), QStringLiteral("vantrel --action captureArea"));
 }

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace vantrel {
+
+// How the user picks a window for a window capture.
+enum class WindowSelection {
+    list, // Vantrel knows every window's frame: the overlay highlights the one under the pointer
+    picker, // the desktop shows its own window picker (the screenshot portal's interactive mode)
+    none, // neither: window capture is not offered
+};
+
+// Who decides the keys of Vantrel's global shortcuts.
+enum class ShortcutBinding {
+    vantrel, // Vantrel grabs the keys it stores itself
+    portal, // Vantrel proposes its keys; the desktop binds them, asks the user and may change them
+    desktop, // only the desktop's own settings can bind keys, to `vantrel --action NAME`
+};
+
+// What the windowing system in use lets Vantrel do. Windows and menus read it to offer only
+// what works; nothing above platform/ learns which windowing system answers.
+struct PlatformCapabilities
+{
+    WindowSelection windowSelection = WindowSelection::list;
+    ShortcutBinding shortcuts = ShortcutBinding::vantrel;
+    // Areas of the screen can be recorded into movies.
+    bool recording = true;
+};
+
+// What the installed platform offers; X11's answers when none is installed (tests, self-test).
+const PlatformCapabilities& platformCapabilities();
+// Installs the platform's answers (the desktop platform at start-up, tests for their fakes).
+void setPlatformCapabilities(const PlatformCapabilities& capabilities);
+
+} // namespace vantrel
