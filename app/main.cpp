@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -93,6 +94,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
+    // Installed, the icon theme has Vantrel's own icon; from the build tree windows have none.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vantrel")));
     QApplication::setQuitOnLastWindowClosed(false);
     allowLargeImages();
     CommandLine commandLine = parseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());

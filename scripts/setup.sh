@@ -29,8 +29,8 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     libpulse-dev libtesseract-dev tesseract-ocr-eng libzxing-dev libgif-dev libimagequant-dev libpng-dev
     zlib1g-dev libcanberra-dev libyuv-dev
-    # runtime look
-    fonts-dejavu-core
+    # runtime: fonts, and readers for the WebP (and other) images "Open With" hands over
+    fonts-dejavu-core qt6-image-formats-plugins
     # sanitizers and fuzzing (clang's libFuzzer)
     clang-14 libclang-rt-14-dev
     # tests
@@ -38,6 +38,8 @@ packages=(
     x11-xkb-utils dbus dbus-x11 pulseaudio
     # a second window manager for the desktop cover's stacking test
     xfwm4
+    # the desktop entry's and metainfo's validators, a second shell for completion
+    desktop-file-utils appstream zsh
     # the text recognition benchmark's reference: the stock tesseract command
     tesseract-ocr
 )
