@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
@@ -220,6 +221,29 @@ TEST_F(ScreenRecorderTest, DiscardAndAStopDuringTheCountdownLeaveNothingBehind)
     EXPECT_FALSE(QTest::qWaitFor([&] { return platform.requests.size() > 1 || recorder.isRecording(); }, 3000));
     EXPECT_TRUE(leftovers().isEmpty());
     EXPECT_TRUE(CaptureHistory::shared().items().empty());
+}
+
+TEST_F(ScreenRecorderTest, TheBarMovesWhereItIsDraggedByItsBackground)
+{
+    recorder.start(m_screen, QRectF(100, 100, 300, 200), false);
+    RecordingControls* bar = recorder.controls();
+    ASSERT_NE(bar, nullptr);
+    bar->show();
+    const QPoint start = bar->pos();
+    // The plate's left inset, beside the Stop button.
+    const QPoint grab(5, bar->height() / 2);
+    auto send = [&](QEvent::Type type, const QPoint& local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(local), QPointF(bar->mapToGlobal(local)),
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+    send(QEvent::MouseMove, grab + QPoint(40, -30), Qt::LeftButton);
+    EXPECT_EQ(bar->pos(), start + QPoint(40, -30));
+    send(QEvent::MouseButtonRelease, grab, Qt::NoButton);
+    send(QEvent::MouseMove, grab + QPoint(80, 80), Qt::NoButton);
+    EXPECT_EQ(bar->pos(), start + QPoint(40, -30)) << "follows the pointer only while held";
+    recorder.stop();
 }
 
 TEST_F(ScreenRecorderTest, AWholeScreenHasNoFrameAndItsBarTwentyPointsAboveTheBottom)
