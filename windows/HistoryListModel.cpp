@@ -45,8 +45,11 @@ QString HistoryListModel::dateTimeFormat(const QLocale& locale)
     // What the weekday leaves behind at either end: "d MMMM yyyy, dddd" → "d MMM yyyy".
     static const QRegularExpression loose(QStringLiteral("^[,\\s]+|[,\\s]+$"));
     date.remove(loose);
-    return QCoreApplication::translate("HistoryCell", "%1, %2", "capture date, then its time")
-        .arg(date, locale.timeFormat(QLocale::ShortFormat));
+    // Hours and minutes: some locales' short time still counts seconds ("HH:mm:ss" in C).
+    QString time = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?(?![A-Za-z])"));
+    time.remove(seconds);
+    return QCoreApplication::translate("HistoryCell", "%1, %2", "capture date, then its time").arg(date, time);
 }
 
 QString HistoryListModel::sizeText(int width, int height)

@@ -69,6 +69,8 @@ public:
     // Memory held by cached thumbnails, to the KiB.
     qint64 cachedBytes() const;
     int queuedCount() const { return int(m_queue.size()); }
+    // Decodes queued or running whose result is still wanted.
+    int wantedCount() const { return int(m_jobs.size()); }
     int runningCount() const { return m_running; }
     // Decodes started over the loader's life (tests and benchmarks).
     int decodesStarted() const { return m_started; }

@@ -22,9 +22,10 @@ constexpr qint64 largestThumbnailSourcePixels = qint64(16384) * 16384;
 // never below one pixel a side).
 QSize thumbnailSize(QSize size, int longestSide = thumbnailLongestSide);
 
-// Decodes the picture in `path` straight at thumbnail size where the format allows it (PNG and
-// JPEG read row by row into the small picture, so a huge file never needs its full size in
-// memory), else at full size and scaled. Reading stops soon after `cancelled` turns true.
+// Decodes the picture in `path` and scales it to thumbnail size. JPEG files, and pictures over 10
+// megapixels in any format that allows it (PNG), decode straight at thumbnail size, row by row,
+// so a huge file never needs its full size in memory. Reading stops soon after `cancelled`
+// turns true.
 // The error says in a few words why there is no thumbnail. Any thread.
 Expected<QImage> readThumbnail(
     const QString& path, const std::atomic<bool>& cancelled, int longestSide = thumbnailLongestSide);

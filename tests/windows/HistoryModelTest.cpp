@@ -288,6 +288,7 @@ TEST_F(HistoryModelTest, CellTextsAreTheSizeAndTheDateInTheUsersLocale)
         {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("12. März 2026, 14:05")},
         {QLocale(QLocale::French, QLocale::France), QStringLiteral("12 mars 2026, 14:05")},
         {QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("2026年3月12日, 14:05")},
+        {QLocale::c(), QStringLiteral("12 Mar 2026, 14:05")}, // its short time has seconds
     };
     for (const Case& c : cases) {
         const QString text = c.locale.toString(when, HistoryListModel::dateTimeFormat(c.locale));
