@@ -109,7 +109,7 @@ void AppDelegate::start(const CommandLine& commandLine)
 
     // Global shortcuts reach the coordinator without the menu's delay: no menu needs to close.
     HotKeyManager& hotKeys = HotKeyManager::shared();
-    hotKeys.setHandler([this](HotKeyAction action) { m_perform(action); });
+    hotKeys.setHandler([this](HotKeyAction action) { performAction(action); });
     hotKeys.registerAll();
 
     // Desktop icons follow the setting now and whenever it is written, from any window.
@@ -134,6 +134,15 @@ void AppDelegate::start(const CommandLine& commandLine)
     if (CaptureAccess* access = Service<CaptureAccess>::find(); access && !access->preflight())
         access->request();
 
+    // Started by `vantrel --action`: the action runs as soon as the event loop does, as it would
+    // have in a running Vantrel. The welcome window waits for a start of its own rather than
+    // appearing over the capture the user asked for.
+    if (commandLine.action) {
+        const HotKeyAction action = *commandLine.action;
+        QTimer::singleShot(0, this, [this, action] { performAction(action); });
+        return;
+    }
+
     // The first-run window is offered exactly once: the flag is written before it shows, so a
     // crash while it is open does not bring it back.
     PreferenceStore& store = Service<PreferenceStore>::get();
@@ -144,6 +153,11 @@ void AppDelegate::start(const CommandLine& commandLine)
 
     if (!commandLine.files.isEmpty())
         openFiles(commandLine.files);
+}
+
+void AppDelegate::performAction(HotKeyAction action)
+{
+    m_perform(action);
 }
 
 void AppDelegate::createTrayIcon()

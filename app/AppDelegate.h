@@ -31,13 +31,18 @@ public:
     ~AppDelegate() override;
 
     // Start-up after the application object exists: tray, shortcuts, desktop icons, history,
-    // the recording bar preview or the permission check and the first-run window.
+    // the recording bar preview or the permission check and the first-run window; then the
+    // files or the action of the command line.
     void start(const CommandLine& commandLine);
 
     // A second launch without files. Answers whether it opened the settings window.
     bool handleReopen();
     // Each readable image opens in its own editor; unreadable files are skipped.
     void openFiles(const QList<QUrl>& files);
+
+    // A global shortcut and `vantrel --action` (over the bus) both come here, on a later turn of
+    // the event loop than the press or the call: the action is performed at once.
+    void performAction(HotKeyAction action);
 
     // Rebuilds the status menu from the settings, the thumbnails and the pins.
     void rebuildMenu();

@@ -12,8 +12,13 @@
 #include "ToastService.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QTimer>
+
+#include <cstdio>
 
 using namespace vantrel;
 
@@ -28,20 +33,69 @@ int runSelfTestMode(int argc, char** argv, const QString& directory)
     return runSelfTest(directory);
 }
 
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+// --help, --version and a mistake on the command line: text only, no display, no bus.
+int runTextMode(int argc, char** argv, const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    switch (commandLine.mode) {
+    case CommandLine::Mode::help: print(stdout, helpText()); return 0;
+    case CommandLine::Mode::version: print(stdout, versionText()); return 0;
+    default: print(stderr, commandLine.problem); return 2;
+    }
+}
+
+// `--action NAME` with Vantrel running: one bus call and out, before any display is opened, so
+// that a desktop's shortcut reaches Vantrel as quickly as its own. None when this process has to
+// start Vantrel itself.
+std::optional<int> handActionOver(int argc, char** argv, const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    SingleInstance instance;
+    switch (instance.handOver(InstanceRequest::forAction(rawValue(*commandLine.action)))) {
+    case SingleInstance::Outcome::HandedOver: return 0;
+    case SingleInstance::Outcome::Refused: print(stderr, QStringLiteral("vantrel: ") + instance.errorText()); return 2;
+    case SingleInstance::Outcome::Failed:
+        systemLog(
+            QStringLiteral("Vantrel: another Vantrel is running but did not answer (%1)").arg(instance.errorText()));
+        return 1;
+    case SingleInstance::Outcome::Primary:
+    case SingleInstance::Outcome::NoInstance:
+    case SingleInstance::Outcome::NoBus: break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
     QStringList rawArguments;
     for (int i = 1; i < argc; ++i)
         rawArguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine early = parseCommandLine(rawArguments, QDir::currentPath());
     if (early.mode == CommandLine::Mode::selfTest)
         return runSelfTestMode(argc, argv, early.selfTestDirectory);
+    if (early.mode == CommandLine::Mode::help || early.mode == CommandLine::Mode::version
+        || early.mode == CommandLine::Mode::invalid)
+        return runTextMode(argc, argv, early);
+    if (early.mode == CommandLine::Mode::action) {
+        if (const std::optional<int> status = handActionOver(argc, argv, early))
+            return *status;
+    }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
+    // Installed, the icon theme has Vantrel's own icon; from the build tree windows have none.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vantrel")));
     QApplication::setQuitOnLastWindowClosed(false);
     allowLargeImages();
     CommandLine commandLine = parseCommandLine(QApplication::arguments().mid(1), QDir::currentPath());
@@ -54,14 +108,24 @@ int main(int argc, char** argv)
     }
 
     SingleInstance instance;
-    if (commandLine.mode == CommandLine::Mode::normal) {
-        switch (instance.start(commandLine.files)) {
+    QStringList actionNames;
+    for (HotKeyAction action : allHotKeyActions)
+        actionNames.append(rawValue(action));
+    instance.setActionNames(actionNames);
+    if (commandLine.mode == CommandLine::Mode::normal || commandLine.mode == CommandLine::Mode::action) {
+        const InstanceRequest request = commandLine.action ? InstanceRequest::forAction(rawValue(*commandLine.action))
+                                                           : InstanceRequest::forFiles(commandLine.files);
+        switch (instance.start(request)) {
         case SingleInstance::Outcome::Primary: break;
         case SingleInstance::Outcome::HandedOver: return 0;
+        case SingleInstance::Outcome::Refused:
+            print(stderr, QStringLiteral("vantrel: ") + instance.errorText());
+            return 2;
         case SingleInstance::Outcome::NoBus:
             systemLog(QStringLiteral("Vantrel: no session bus (%1); a second launch will not reach this one")
                           .arg(instance.errorText()));
             break;
+        case SingleInstance::Outcome::NoInstance:
         case SingleInstance::Outcome::Failed:
             systemLog(QStringLiteral("Vantrel: another Vantrel is running but did not answer (%1)")
                           .arg(instance.errorText()));
@@ -81,6 +145,14 @@ int main(int argc, char** argv)
         delegate.handleReopen();
     });
     QObject::connect(&instance, &SingleInstance::openFilesRequested, &delegate, &AppDelegate::openFiles);
+    // Queued, as a shortcut press is: the caller has its answer before the action runs.
+    QObject::connect(
+        &instance, &SingleInstance::actionRequested, &delegate,
+        [&delegate](const QString& name) {
+            if (const std::optional<HotKeyAction> action = hotKeyActionFromRaw(name))
+                delegate.performAction(*action);
+        },
+        Qt::QueuedConnection);
     // A kill, Ctrl+C or a closed terminal quits the way the menu does.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &delegate, [&delegate](int signalNumber) {

@@ -3,15 +3,19 @@
 #
 # Time from the capture shortcut to the selection overlay (window mapped, first paint) on a
 # 1920x1080 and a 3840x2160 screen with the screen frozen, for Vantrel and, as the reference in
-# the same run, Flameshot's "flameshot gui" with its daemon running.
+# the same run, Flameshot's "flameshot gui" with its daemon running. Vantrel is triggered twice
+# over: by its global shortcut, and by "vantrel --action captureArea" (a process start and one
+# bus call, as a desktop's own shortcut settings run it); the difference is printed.
 #
-#   bench/overlay-latency.sh [build dir] [trials]
+#   bench/overlay-latency.sh [build dir] [trials] [--no-peer]   (--no-peer: Vantrel alone)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$here/build-bench}
 trials=${2:-15}
+peer=yes
+[ "${3:-}" = "--no-peer" ] && peer=no
 
-if ! command -v flameshot >/dev/null; then
+if [ "$peer" = yes ] && ! command -v flameshot >/dev/null; then
     sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends flameshot >/dev/null
 fi
@@ -32,9 +36,15 @@ printf '[General]\nshowHelp=false\nshowStartupLaunchMessage=false\nshowDesktopNo
 "$build/app/vantrel" 2>/dev/null &
 vantrel=\$!
 sleep 2
-printf 'Vantrel   (shortcut)      '
-"\$probe" --trials $trials --key
+key=\$("\$probe" --trials $trials --key)
+echo "Vantrel   (shortcut)      \$key"
+action=\$("\$probe" --trials $trials --exec "$build/app/vantrel" --action captureArea)
+echo "Vantrel   (--action)      \$action"
 kill \$vantrel; wait \$vantrel 2>/dev/null || true
+paint() { sed -n 's/.*first paint median \\([0-9.]*\\) ms.*/\\1/p' <<<"\$1"; }
+awk -v a="\$(paint "\$action")" -v k="\$(paint "\$key")" \
+    'BEGIN { printf "Vantrel   --action costs %+.1f ms more than the shortcut to the first paint (median)\\n", a - k }'
+[ "$peer" = yes ] || exit 0
 
 flameshot >/dev/null 2>&1 &
 daemon=\$!

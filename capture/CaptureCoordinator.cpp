@@ -70,6 +70,10 @@ CaptureCoordinator& CaptureCoordinator::shared()
 
 void CaptureCoordinator::perform(HotKeyAction action)
 {
+    // The selection overlay is modal: it holds the keyboard, so no shortcut reaches Vantrel while
+    // it is up, and an action from the command line or the bus is ignored alike.
+    if (SelectionOverlay::busy())
+        return;
     if (action == HotKeyAction::openHistory) {
         surfaces().showHistory();
         return;

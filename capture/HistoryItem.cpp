@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <cmath>
 #include <limits>
@@ -42,11 +43,37 @@ QString isoDate(const QDateTime& date)
     return date.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
 }
 
+// The form the list file is written in, "2026-03-12T14:05:09Z", read without a regular
+// expression: a list of 100,000 records is mostly dates.
+std::optional<QDateTime> parseWrittenDate(const QString& text)
+{
+    if (text.size() != 20 || text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':'
+        || text[16] != u':' || text[19] != u'Z')
+        return std::nullopt;
+    const auto number = [&](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const QDate day(number(0, 4), number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    if (!day.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(day, time, Qt::UTC);
+}
+
 std::optional<QDateTime> parseDate(const QJsonValue& value)
 {
     if (!value.isString())
         return std::nullopt;
     const QString text = value.toString();
+    if (std::optional<QDateTime> written = parseWrittenDate(text))
+        return written;
     // A date and a time of day with an explicit zone: "Z" or an offset.
     static const QRegularExpression shape(
         QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d+)?(Z|[+-]\d{2}:?\d{2})$)"));
@@ -99,6 +126,23 @@ QString uuidText(const QUuid& id)
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
+bool isHistoryFileName(const QString& fileName, const QUuid& id)
+{
+    constexpr int idLength = 36;
+    constexpr int longestExtension = 16;
+    if (fileName.size() < idLength + 2 || fileName.size() > idLength + 1 + longestExtension
+        || fileName[idLength] != u'.')
+        return false;
+    if (QStringView(fileName).left(idLength).compare(uuidText(id), Qt::CaseInsensitive) != 0)
+        return false;
+    for (const QChar c : QStringView(fileName).mid(idLength + 1)) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')))
+            return false;
+    }
+    return true;
+}
+
 QByteArray encodeHistory(const std::vector<HistoryItem>& items)
 {
     QByteArray out;
@@ -133,11 +177,22 @@ DecodedHistory decodeHistory(const QByteArray& bytes)
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return result;
     result.wellFormed = true;
-    for (const QJsonValue& element : document.array()) {
-        if (std::optional<HistoryItem> item = parseItem(element))
-            result.items.push_back(std::move(*item));
-        else
+    const QJsonArray array = document.array();
+    result.items.reserve(std::size_t(array.size()));
+    QSet<QUuid> seen;
+    seen.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        std::optional<HistoryItem> item = parseItem(element);
+        if (!item)
             ++result.rejected;
+        else if (!isHistoryFileName(item->fileName, item->id))
+            ++result.unsafeNames;
+        else if (seen.contains(item->id))
+            ++result.duplicates;
+        else {
+            seen.insert(item->id);
+            result.items.push_back(std::move(*item));
+        }
     }
     return result;
 }

@@ -247,28 +247,25 @@ std::optional<mode_t> keptMode(const QByteArray& target, Access access)
 
 // Writes the contents into a fresh temporary file beside `targetName` in `folder`, flushed to
 // the disk; the caller renames it into place. errno tells what failed.
-std::optional<QByteArray> writeTemporary(const QByteArray& folder, const QByteArray& targetName,
-    const Contents& contents, WriteOptions options, std::optional<mode_t> mode)
+Expected<QByteArray> writeTemporary(const QByteArray& folder, const QByteArray& targetName, const Contents& contents,
+    WriteOptions options, std::optional<mode_t> mode)
 {
+    const QString target = QFile::decodeName(folder + '/' + targetName);
     std::optional<FileDescriptor> source;
     if (!contents.sourcePath.isEmpty()) {
         source.emplace(
             ::open(QFile::encodeName(contents.sourcePath).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (source->fd < 0)
-            return std::nullopt;
         struct stat info
         { };
-        if (::fstat(source->fd, &info) != 0)
-            return std::nullopt;
-        if (!S_ISREG(info.st_mode)) {
-            errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-            return std::nullopt;
-        }
+        if (source->fd < 0 || ::fstat(source->fd, &info) != 0)
+            return fileError(contents.sourcePath, errno);
+        if (!S_ISREG(info.st_mode))
+            return fileError(contents.sourcePath, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     }
     const mode_t createMode = options.access == Access::privateToUser ? 0600 : 0666;
     std::optional<Temporary> temporary = createTemporary(folder, targetName, createMode);
     if (!temporary)
-        return std::nullopt;
+        return fileError(target, errno);
     FileDescriptor fd(temporary->fd);
     bool ok = source ? copyAll(source->fd, fd.fd) : writeAll(fd.fd, contents.bytes);
     // Explicit modes: private files are 0600 whatever created them; a replaced file keeps its own.
@@ -276,14 +273,12 @@ std::optional<QByteArray> writeTemporary(const QByteArray& folder, const QByteAr
         ok = ::fchmod(fd.fd, *mode) == 0;
     if (ok)
         ok = ::fsync(fd.fd) == 0;
-    if (ok) {
+    if (ok)
         ok = ::close(fd.release()) == 0;
-    }
     if (!ok) {
         const int error = errno;
         ::unlink(temporary->path.constData());
-        errno = error;
-        return std::nullopt;
+        return fileError(target, error);
     }
     return temporary->path;
 }
@@ -293,10 +288,10 @@ std::optional<Error> replaceWith(const QString& path, const Contents& contents, 
     const QByteArray target = QFile::encodeName(path);
     const QFileInfo info(path);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const std::optional<QByteArray> temporary = writeTemporary(
+    const Expected<QByteArray> temporary = writeTemporary(
         folder, QFile::encodeName(info.fileName()), contents, options, keptMode(target, options.access));
     if (!temporary)
-        return fileError(path, errno);
+        return temporary.error();
     if (::rename(temporary->constData(), target.constData()) != 0) {
         const int error = errno;
         ::unlink(temporary->constData());
@@ -349,10 +344,10 @@ Expected<QString> writeNewFile(const QString& folder, const std::function<QStrin
 {
     const QByteArray nativeFolder = QFile::encodeName(QDir::cleanPath(folder));
     const QString first = nameFor(1);
-    const std::optional<QByteArray> temporary = writeTemporary(nativeFolder, QFile::encodeName(first), contents,
-        options, options.access == Access::privateToUser ? std::optional<mode_t>(0600) : std::nullopt);
+    const Expected<QByteArray> temporary = writeTemporary(nativeFolder, QFile::encodeName(first), contents, options,
+        options.access == Access::privateToUser ? std::optional<mode_t>(0600) : std::nullopt);
     if (!temporary)
-        return fileError(QDir(folder).filePath(first), errno);
+        return temporary.error();
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const QString name = attempt == 1 ? first : nameFor(attempt);
         const QString path = QDir(folder).filePath(name);

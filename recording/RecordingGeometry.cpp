@@ -40,11 +40,6 @@ QRectF barRect(const QRectF& screen, const QRectF& visible, const QRectF& area, 
     return QRectF(x, top, width, barHeight);
 }
 
-int clampedFPS(int framesPerSecond)
-{
-    return std::clamp(framesPerSecond, minimumFPS, maximumFPS);
-}
-
 QString elapsedLabel(double seconds)
 {
     const long long whole = seconds > 0 ? static_cast<long long>(std::trunc(seconds)) : 0;

@@ -17,8 +17,6 @@ inline constexpr double barHeight = 36.0;
 inline constexpr double barGap = 12.0; // between the area's bottom edge and the bar
 inline constexpr double barBottomInset = 20.0; // whole-screen recordings: above the visible bottom
 inline constexpr double barScreenMargin = 8.0; // the bar never comes closer to the visible bottom
-inline constexpr int minimumFPS = 1;
-inline constexpr int maximumFPS = 120;
 
 // The area in pixels at `scale` (pixels per point): each side truncated, then rounded down to an
 // even number, as H.264 in 4:2:0 needs. 301 × 201 points at scale 1 give 300 × 200.
@@ -37,10 +35,6 @@ QRectF frameRect(const QRectF& screen, const QRectF& area);
 // its bottom edge when that would come within 8 points of the visible bottom; for a whole
 // screen, centred 20 points above the visible bottom.
 QRectF barRect(const QRectF& screen, const QRectF& visible, const QRectF& area, double width);
-
-// The frame rate setting within the range the recorder can keep; `recordFPS` as stored may be
-// anything.
-int clampedFPS(int framesPerSecond);
 
 // "● REC  %d:%02d" of the whole seconds, e.g. "● REC  12:30".
 QString elapsedLabel(double seconds);

@@ -139,11 +139,8 @@ void ScreenRecorder::beginCapture(quint64 generation)
     m_temporaryFolder = *folder;
 
     const Settings& settings = Settings::shared();
-    const int fps = recordinggeometry::clampedFPS(settings.recordFPS());
-    if (fps != settings.recordFPS())
-        systemLog(QStringLiteral("Vantrel: recordFPS %1 is out of range; recording at %2 frames per second")
-                      .arg(settings.recordFPS())
-                      .arg(fps));
+    // The settings keep the rate within what the recorder can do.
+    const int fps = settings.recordFPS();
     const double scale = settings.recordRetina() ? m_screen->devicePixelRatio() : 1.0;
     m_pixelSize = recordinggeometry::pixelSize(m_area.size(), scale);
     if (m_pixelSize.width() < 2 || m_pixelSize.height() < 2) {

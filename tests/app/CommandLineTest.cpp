@@ -51,6 +51,98 @@ TEST(CommandLineParse, SelfTestWinsAndTakesTheNextArgumentAsItsFolder)
     }
 }
 
+TEST(CommandLineParse, HelpAndVersionComeAfterTheSelfTestAndBeforeEverythingElse)
+{
+    struct Case
+    {
+        QStringList args;
+        CommandLine::Mode mode;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("--help")}, CommandLine::Mode::help},
+        {{QStringLiteral("-h"), QStringLiteral("shot.png")}, CommandLine::Mode::help},
+        {{QStringLiteral("--version"), QStringLiteral("--help")}, CommandLine::Mode::help},
+        {{QStringLiteral("--help"), QStringLiteral("--selftest")}, CommandLine::Mode::selfTest},
+        {{QStringLiteral("--version")}, CommandLine::Mode::version},
+        {{QStringLiteral("--action"), QStringLiteral("--version")}, CommandLine::Mode::version},
+        {{QStringLiteral("--action"), QStringLiteral("nonsense"), QStringLiteral("--help")}, CommandLine::Mode::help},
+        {{QStringLiteral("--action"), QStringLiteral("captureArea"), QStringLiteral("--selftest")},
+            CommandLine::Mode::selfTest},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseCommandLine(c.args, QDir::currentPath()).mode, c.mode) << c.args.join(' ').toStdString();
+}
+
+TEST(CommandLineParse, EveryActionIsReachableByItsRawName)
+{
+    for (HotKeyAction action : allHotKeyActions) {
+        for (const QStringList& args : {QStringList {QStringLiteral("--action"), rawValue(action)},
+                 QStringList {QStringLiteral("--action=") + rawValue(action)},
+                 QStringList {QStringLiteral("--unknown-option"), QStringLiteral("--action"), rawValue(action)}}) {
+            const CommandLine parsed = parseCommandLine(args, QDir::currentPath());
+            EXPECT_EQ(parsed.mode, CommandLine::Mode::action) << args.join(' ').toStdString();
+            EXPECT_EQ(parsed.action, action) << args.join(' ').toStdString();
+            EXPECT_TRUE(parsed.files.isEmpty()) << "the name is no file to open";
+        }
+    }
+}
+
+TEST(CommandLineParse, AMistakenActionIsExplainedAndListsTheActionsWhereANameIsWrong)
+{
+    const QString longName(100000, QLatin1Char('x'));
+    struct Case
+    {
+        QStringList args;
+        const char* problem; // the first line
+        bool listsActions;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("--action"), QStringLiteral("captureEverything")},
+            "vantrel: unknown action \"captureEverything\"", true},
+        {{QStringLiteral("--action"), QStringLiteral("capturearea")}, "vantrel: unknown action \"capturearea\"", true},
+        {{QStringLiteral("--action"), QStringLiteral("Capture Area")}, "vantrel: unknown action \"Capture Area\"",
+            true},
+        {{QStringLiteral("--action"), QString()}, "vantrel: --action needs the name of an action", true},
+        {{QStringLiteral("--action=")}, "vantrel: --action needs the name of an action", true},
+        {{QStringLiteral("--action")}, "vantrel: --action needs the name of an action", true},
+        {{QStringLiteral("--action"), longName},
+            "vantrel: unknown action \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…\"", true},
+        {{QStringLiteral("--action"), QStringLiteral("captureArea"), QStringLiteral("--action"),
+             QStringLiteral("captureWindow")},
+            "vantrel: give one --action at a time", false},
+        {{QStringLiteral("--action"), QStringLiteral("captureArea"), QStringLiteral("--action=captureArea")},
+            "vantrel: give one --action at a time", false},
+        {{QStringLiteral("--action"), QStringLiteral("captureArea"), QStringLiteral("shot.png")},
+            "vantrel: --action opens no files", false},
+        {{QStringLiteral("--preview-recording-bar"), QStringLiteral("--action"), QStringLiteral("captureArea")},
+            "vantrel: --action and --preview-recording-bar exclude each other", false},
+    };
+    for (const Case& c : cases) {
+        const std::string label = c.args.join(' ').left(80).toStdString();
+        const CommandLine parsed = parseCommandLine(c.args, QDir::currentPath());
+        ASSERT_EQ(parsed.mode, CommandLine::Mode::invalid) << label;
+        EXPECT_FALSE(parsed.action) << label;
+        const QStringList lines = parsed.problem.split(QLatin1Char('\n'));
+        EXPECT_EQ(lines.first(), QString::fromUtf8(c.problem)) << label;
+        EXPECT_LT(parsed.problem.size(), 2000) << label << ": a long name is not echoed whole";
+        for (HotKeyAction action : allHotKeyActions) {
+            const bool listed = lines.contains(
+                QStringLiteral("  %1").arg(rawValue(action), -20) + QStringLiteral("  ") + title(action));
+            EXPECT_EQ(listed, c.listsActions) << label << " " << rawValue(action).toStdString();
+        }
+    }
+}
+
+TEST(CommandLineParse, HelpNamesEveryOptionAndAction)
+{
+    const QString help = helpText();
+    for (const char* option :
+        {"--action NAME", "--selftest [FOLDER]", "--preview-recording-bar", "--help", "--version"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(option))) << option;
+    for (HotKeyAction action : allHotKeyActions)
+        EXPECT_TRUE(help.contains(rawValue(action))) << rawValue(action).toStdString();
+}
+
 TEST(CommandLineParse, EveryNamedFileIsKeptSoThatItsFailureCanBeReported)
 {
     QTemporaryDir dir;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 #include "CaptureItem.h"
+#include "DesktopIconHider.h"
 #include "EditorDocument.h"
 #include "EditorWindowController.h"
 #include "Fakes.h"
@@ -8,6 +9,7 @@
 #include "FocusHandOff.h"
 #include "PinWindow.h"
 #include "PreferenceStore.h"
+#include "PrivateFiles.h"
 #include "QuickAccessManager.h"
 #include "QuickAccessPanel.h"
 #include "Service.h"
@@ -17,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -335,4 +338,37 @@ TEST_F(ShellTest, OpenedFilesEachGetAnEditorAndUnreadableOnesAreNamed)
         toasts.requests[1].text, QStringLiteral("Could not open %1: it is a folder").arg(dir.path().section('/', -1)));
     EXPECT_TRUE(!SettingsWindow::current() || !SettingsWindow::current()->isVisible());
     EXPECT_TRUE(EditorWindowController::openEditors().isEmpty());
+}
+
+// The session manager's save request before a logout keeps edits without closing anything; the
+// orderly end (any quit) also takes the temporary folders and the desktop covers away.
+TEST_F(ShellTest, TheSessionSaveKeepsEditsAndTheOrderlyEndLeavesNothingBehind)
+{
+    QImage white(40, 30, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const auto item = CaptureItem::fromImage(white, 1.0, CaptureKind::screenshot);
+    EditorWindowController* editor = EditorWindowController::open(item);
+    ASSERT_TRUE(editor);
+    editor->doc().setCrop(QRectF(0, 0, 20, 10));
+    editor->doc().setDirty(true);
+    const std::optional<QString> temporary = files::makePrivateTemporaryDirectory();
+    ASSERT_TRUE(temporary);
+    settings.setHideDesktopIcons(true);
+    DesktopIconHider::shared().apply();
+    ASSERT_FALSE(DesktopIconHider::shared().windows().empty());
+
+    delegate.commitData();
+    EXPECT_EQ(item->image->size(), QSize(20, 10));
+    EXPECT_FALSE(editor->doc().dirty());
+    EXPECT_TRUE(editor->window()->isVisible());
+    EXPECT_TRUE(QFileInfo::exists(*temporary));
+
+    editor->doc().setCrop(QRectF(0, 0, 10, 10));
+    editor->doc().setDirty(true);
+    delegate.shutDown();
+    EXPECT_EQ(item->image->size(), QSize(10, 10));
+    EXPECT_FALSE(QFileInfo::exists(*temporary));
+    EXPECT_TRUE(DesktopIconHider::shared().windows().empty());
+    editor->close();
+    settings.setHideDesktopIcons(false);
 }

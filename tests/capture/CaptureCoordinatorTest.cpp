@@ -243,10 +243,19 @@ TEST_F(CoordinatorTest, WhatRunsDuringARecordingOrWhileTheOverlayIsOpen)
     SelectionOverlay* open = SelectionOverlay::active();
     ASSERT_NE(open, nullptr);
     const size_t grabs = grabber.screenGrabs.size();
-    coordinator.perform(HotKeyAction::captureWindow);
+    const size_t records = historyCount();
+    // The overlay holds the keyboard, so no shortcut arrives now; an action from the command
+    // line does nothing either, whatever it is (there is a picture to pin).
+    clipboard.write(ClipboardContents {picture({20, 10}), {}, {}});
+    for (HotKeyAction action : allHotKeyActions)
+        coordinator.perform(action);
     EXPECT_EQ(SelectionOverlay::active(), open);
     EXPECT_EQ(open->purpose(), OverlayPurpose::screenshot);
     EXPECT_EQ(grabber.screenGrabs.size(), grabs);
+    EXPECT_EQ(historyCount(), records);
+    EXPECT_EQ(surfaces.historyWindows, 1);
+    EXPECT_TRUE(surfaces.pins.empty());
+    EXPECT_EQ(surfaces.stops, 1);
 }
 
 TEST_F(CoordinatorTest, PinningTakesTheClipboardPictureAtItsScale)

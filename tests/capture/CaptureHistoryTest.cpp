@@ -3,6 +3,7 @@
 #include "CaptureHistory.h"
 
 #include "Fakes.h"
+#include "PngEncoder.h"
 #include "PreferenceStore.h"
 #include "Service.h"
 #include "Settings.h"
@@ -55,8 +56,14 @@ protected:
         const QUuid id = QUuid::createUuid();
         const QDateTime date = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - age, Qt::UTC);
         HistoryItem item {id, date, kind, uuidText(id) + (isVideoKind(kind) ? ".mp4" : ".png"), 10, 20};
-        write(item.fileName, "x");
+        write(item.fileName, isVideoKind(kind) ? QByteArray("movie") : tinyPng());
         return item;
+    }
+    // A whole PNG, as the history writes them.
+    static QByteArray tinyPng()
+    {
+        static const QByteArray png = *encodePng(pattern(10, 20), PngSpeed::fast);
+        return png;
     }
     static QImage pattern(int width, int height)
     {
@@ -104,8 +111,10 @@ TEST_F(CaptureHistoryStore, TheListFileIsCompactOrderedUpperCaseAndWholeSeconds)
 
 TEST_F(CaptureHistoryStore, EachBadElementIsRejectedOnItsOwn)
 {
-    const QByteArray good
-        = R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"a.png","width":1,"height":2})";
+    const QByteArray first
+        = R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})";
+    const QByteArray last
+        = R"({"id":"1F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"gif","fileName":"1f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0.gif","width":1,"height":2})";
     struct Case
     {
         const char* why;
@@ -113,23 +122,25 @@ TEST_F(CaptureHistoryStore, EachBadElementIsRejectedOnItsOwn)
     };
     const Case cases[] = {
         {"kind outside the five",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"video","fileName":"a.png","width":1,"height":2})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"video","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
         {"missing key",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","width":1,"height":2})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","width":1,"height":2})"},
         {"width as text",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"a.png","width":"1","height":2})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":"1","height":2})"},
         {"fractional height",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"a.png","width":1,"height":2.5})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2.5})"},
         {"date without a zone",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09","kind":"window","fileName":"a.png","width":1,"height":2})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:05:09","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
         {"date in words",
-            R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"yesterday","kind":"window","fileName":"a.png","width":1,"height":2})"},
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"yesterday","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
+        {"impossible date",
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-02-30T14:05:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
         {"id not a UUID",
-            R"({"id":"shot-1","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"a.png","width":1,"height":2})"},
+            R"({"id":"shot-1","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"shot-1.png","width":1,"height":2})"},
         {"not an object", R"("hello")"},
     };
     for (const Case& c : cases) {
-        const DecodedHistory decoded = decodeHistory("[" + good + "," + c.element + "," + good + "]");
+        const DecodedHistory decoded = decodeHistory("[" + first + "," + c.element + "," + last + "]");
         EXPECT_TRUE(decoded.wellFormed) << c.why;
         EXPECT_EQ(decoded.rejected, 1) << c.why;
         EXPECT_EQ(decoded.items.size(), 2u) << c.why;
@@ -149,6 +160,7 @@ TEST_F(CaptureHistoryStore, AnUnreadableRecordKeepsTheRestAndLeavesABackup)
 
     LogCapture log;
     CaptureHistory history(folder);
+    history.waitForPendingWrites();
     EXPECT_EQ(history.items(), (std::vector<HistoryItem> {first, last}));
     EXPECT_EQ(decodeHistory(read(QStringLiteral("history.json"))).items, history.items());
     const QStringList backups = QDir(folder).entryList({QStringLiteral("history.json.*.bak")});
@@ -159,6 +171,7 @@ TEST_F(CaptureHistoryStore, AnUnreadableRecordKeepsTheRestAndLeavesABackup)
 
     // A second start finds a clean file and makes no further backup.
     CaptureHistory again(folder);
+    again.waitForPendingWrites();
     EXPECT_EQ(again.items().size(), 2u);
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("history.json.*.bak")}).size(), 1);
 }
@@ -167,6 +180,7 @@ TEST_F(CaptureHistoryStore, AGarbledListFileIsKeptAsABackup)
 {
     write(QStringLiteral("history.json"), "[{\"id\":");
     CaptureHistory history(folder);
+    history.waitForPendingWrites();
     EXPECT_TRUE(history.items().empty());
     EXPECT_EQ(read(QStringLiteral("history.json")), QByteArray("[]"));
     const QStringList backups = QDir(folder).entryList({QStringLiteral("history.json.*.bak")});
@@ -199,6 +213,7 @@ TEST_F(CaptureHistoryStore, RetentionFollowsHistoryDays)
         const HistoryItem item = stored(c.age);
         write(QStringLiteral("history.json"), encodeHistory({item}));
         CaptureHistory history(folder);
+        history.waitForPendingWrites();
         EXPECT_EQ(history.items().size(), c.kept ? 1u : 0u) << c.days << " days, age " << c.age;
         EXPECT_EQ(QFileInfo::exists(path(item.fileName)), c.kept) << "the file goes with the record";
         EXPECT_EQ(decodeHistory(read(QStringLiteral("history.json"))).items.size(), c.kept ? 1u : 0u);
@@ -280,15 +295,18 @@ TEST_F(CaptureHistoryStore, CapturesArePrivate)
     QFile::setPermissions(path(QStringLiteral("old.png")),
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     CaptureHistory history(folder);
+    history.items(); // the list has been read
     EXPECT_EQ(modeOf(folder), 0700u) << "an existing folder is tightened";
     EXPECT_EQ(modeOf(path(QStringLiteral("old.png"))), 0600u);
     const std::optional<HistoryItem> item = history.add(pattern(20, 20), CaptureKind::screenshot);
     ASSERT_TRUE(item);
     EXPECT_EQ(modeOf(history.filePath(*item)), 0600u);
+    history.waitForPendingWrites();
     EXPECT_EQ(modeOf(path(QStringLiteral("history.json"))), 0600u);
 
     QTemporaryDir fresh;
     CaptureHistory made(fresh.filePath(QStringLiteral("a/b/History")));
+    made.items();
     EXPECT_EQ(modeOf(fresh.filePath(QStringLiteral("a/b/History"))), 0700u);
 }
 
@@ -302,10 +320,12 @@ TEST_F(CaptureHistoryStore, ReplaceRemoveAndClear)
     history.replaceImage(*a, pattern(64, 16));
     EXPECT_EQ(QSize(history.items()[1].width, history.items()[1].height), QSize(64, 16));
     EXPECT_EQ(QImage(history.filePath(*a), "PNG").size(), QSize(64, 16));
+    history.waitForPendingWrites();
     EXPECT_EQ(decodeHistory(read(QStringLiteral("history.json"))).items, history.items());
 
     history.remove(*a);
     EXPECT_EQ(history.items(), std::vector<HistoryItem> {*b});
+    history.waitForPendingWrites();
     EXPECT_FALSE(QFileInfo::exists(path(a->fileName)));
     // A record that is gone gets no file back.
     history.replaceImage(*a, pattern(8, 8));
@@ -313,6 +333,7 @@ TEST_F(CaptureHistoryStore, ReplaceRemoveAndClear)
 
     history.clear();
     EXPECT_TRUE(history.items().empty());
+    history.waitForPendingWrites();
     EXPECT_FALSE(QFileInfo::exists(path(b->fileName)));
     EXPECT_EQ(read(QStringLiteral("history.json")), QByteArray("[]"));
 }
@@ -339,12 +360,12 @@ TEST_F(CaptureHistoryStore, AKilledWriterLeavesACompleteListFile)
     }
 }
 
-TEST_F(CaptureHistoryStore, AReadOnlyFolderRefusesCapturesAndKeepsTheList)
+TEST_F(CaptureHistoryStore, AReadOnlyFolderRefusesCapturesSaysSoOnceAndKeepsTheList)
 {
     const HistoryItem item = stored(5);
     const QByteArray list = encodeHistory({item});
     write(QStringLiteral("history.json"), list);
-    QStringList program {QStringLiteral(HISTORY_WRITER), folder, QStringLiteral("add-once")};
+    QStringList program {QStringLiteral(HISTORY_WRITER), folder, QStringLiteral("add-twice")};
     if (::geteuid() == 0) {
         // Root writes anywhere: run the writer as "nobody", the folder's owner, instead.
         for (const QString& p : {root.path(), root.filePath(QStringLiteral("Vantrel")), folder})
@@ -363,7 +384,8 @@ TEST_F(CaptureHistoryStore, AReadOnlyFolderRefusesCapturesAndKeepsTheList)
     ::chmod(QFile::encodeName(folder).constData(), 0700);
     EXPECT_EQ(writer.exitStatus(), QProcess::NormalExit) << writer.readAllStandardError().toStdString();
     EXPECT_EQ(writer.exitCode(), 0);
-    EXPECT_EQ(writer.readAllStandardOutput(), QByteArray("refused\n"));
+    // Said once, visibly: one toast and one log line for two refused captures.
+    EXPECT_EQ(writer.readAllStandardOutput(), QByteArray("refused toasts=1 logs=1\n"));
     EXPECT_EQ(read(QStringLiteral("history.json")), list);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2) << "nothing half-written left behind";
 }

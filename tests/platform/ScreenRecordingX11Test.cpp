@@ -330,6 +330,29 @@ TEST_F(ScreenRecordingTest, AFullDiskStopsTheRecordingWithAnErrorAndLeavesNoFile
     EXPECT_FALSE(QFile::exists(r.outputPath)) << "a broken movie stays behind";
 }
 
+TEST_F(ScreenRecordingTest, AMovieSmallerThanTheAreaIsScaledDownWhole)
+{
+    // As with Retina resolution off on a HiDPI screen: the area's pixels shrink to the movie's.
+    PlainWindow left(QRect(400, 300, 100, 100), Qt::black);
+    PlainWindow right(QRect(500, 300, 100, 100), Qt::white);
+    ASSERT_TRUE(left.showAndWait());
+    ASSERT_TRUE(right.showAndWait());
+    const Recorded recorded = record(request(QRectF(400, 300, 200, 100), QSize(100, 50)), 0.5);
+    ASSERT_TRUE(recorded.result) << recorded.error.toStdString();
+    std::optional<QImage> first;
+    const Movie movie = readMovie(recorded.result->path, [&](double, const QImage& picture) {
+        if (!first)
+            first = picture;
+    });
+    ASSERT_TRUE(movie.error.isEmpty());
+    EXPECT_EQ(movie.size, QSize(100, 50));
+    ASSERT_TRUE(first);
+    for (int y : {5, 25, 45}) {
+        EXPECT_LT(qGray(first->pixel(20, y)), 40) << y;
+        EXPECT_GT(qGray(first->pixel(80, y)), 215) << y;
+    }
+}
+
 TEST_F(ScreenRecordingTest, AnUnwritableFolderFailsTheStart)
 {
     RecordingRequest r = request(QRectF(0, 0, 100, 100), QSize(100, 100));

@@ -69,13 +69,6 @@ TEST(RecordingGeometry, WholeScreensAndAreasBeyondTheScreen)
     EXPECT_TRUE(clampedArea({2000, 10, 100, 100}, {1920, 1080}).isEmpty());
 }
 
-TEST(RecordingGeometry, FrameRatesOutsideTheSaneRangeAreClamped)
-{
-    const std::pair<int, int> cases[] = {{0, 1}, {-30, 1}, {1, 1}, {24, 24}, {60, 60}, {120, 120}, {1000, 120}};
-    for (const auto& [stored, used] : cases)
-        EXPECT_EQ(clampedFPS(stored), used) << stored;
-}
-
 TEST(RecordingGeometry, TheClockReadsMinutesAndSeconds)
 {
     const std::pair<double, const char*> cases[] = {

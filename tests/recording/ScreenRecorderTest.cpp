@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
@@ -222,6 +223,29 @@ TEST_F(ScreenRecorderTest, DiscardAndAStopDuringTheCountdownLeaveNothingBehind)
     EXPECT_TRUE(CaptureHistory::shared().items().empty());
 }
 
+TEST_F(ScreenRecorderTest, TheBarMovesWhereItIsDraggedByItsBackground)
+{
+    recorder.start(m_screen, QRectF(100, 100, 300, 200), false);
+    RecordingControls* bar = recorder.controls();
+    ASSERT_NE(bar, nullptr);
+    bar->show();
+    const QPoint start = bar->pos();
+    // The plate's left inset, beside the Stop button.
+    const QPoint grab(5, bar->height() / 2);
+    auto send = [&](QEvent::Type type, const QPoint& local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(local), QPointF(bar->mapToGlobal(local)),
+            type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, grab, Qt::LeftButton);
+    send(QEvent::MouseMove, grab + QPoint(40, -30), Qt::LeftButton);
+    EXPECT_EQ(bar->pos(), start + QPoint(40, -30));
+    send(QEvent::MouseButtonRelease, grab, Qt::NoButton);
+    send(QEvent::MouseMove, grab + QPoint(80, 80), Qt::NoButton);
+    EXPECT_EQ(bar->pos(), start + QPoint(40, -30)) << "follows the pointer only while held";
+    recorder.stop();
+}
+
 TEST_F(ScreenRecorderTest, AWholeScreenHasNoFrameAndItsBarTwentyPointsAboveTheBottom)
 {
     recorder.start(m_screen, QRectF(QPointF(0, 0), m_screen->size()), false);
@@ -340,17 +364,18 @@ TEST_F(ScreenRecorderTest, AScreenThatGoesAwayEndsTheRecordingAndKeepsWhatWasRec
     EXPECT_EQ(surfaces.thumbnails.size(), 1u);
 }
 
-TEST_F(ScreenRecorderTest, StoredFrameRatesOutOfRangeAreClampedAndLogged)
+TEST_F(ScreenRecorderTest, FrameRatesOutOfRangeInTheSettingsFileAreClampedAndLogged)
 {
     const std::pair<int, int> cases[] = {{0, 1}, {1000, 120}};
     for (const auto& [stored, used] : cases) {
-        settings.setRecordFPS(stored);
+        // As the settings file has it when Vantrel starts.
+        preferences.setValue(QStringLiteral("recordFPS"), qint64(stored));
+        Settings loaded(preferences);
+        ScopedService<Settings> loadedSlot(&loaded);
+        EXPECT_EQ(log.lines().filter(QStringLiteral("recordFPS of %1 ").arg(stored)).size(), 1)
+            << log.lines().join(QLatin1Char('\n')).toStdString();
         ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100)));
         EXPECT_EQ(platform.requests.back().framesPerSecond, used);
-        EXPECT_TRUE(log.lines().contains(
-            QStringLiteral("Vantrel: recordFPS %1 is out of range; recording at %2 frames per second")
-                .arg(stored)
-                .arg(used)));
         recorder.stop(true);
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "X11TestSupport.h"
 
+#include "SingleInstance.h"
 #include "x11/X11Connection.h"
 #include "x11/X11Reply.h"
 
@@ -211,13 +212,14 @@ QString VantrelProcess::errors()
 
 bool vantrelOnTheBus()
 {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.vantrel.Vantrel"));
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QString::fromLatin1(SingleInstance::defaultServiceName));
 }
 
 QDBusMessage callVantrel(const QString& method, const QVariantList& arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
-        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(SingleInstance::defaultServiceName),
+        QString::fromLatin1(SingleInstance::objectPath), QString::fromLatin1(SingleInstance::interfaceName), method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
 }
@@ -231,8 +233,9 @@ bool waitUntilVantrelIsReady(int timeoutMs)
     // The name is taken first thing; calls are answered from the event loop, which runs only
     // once start-up is over. Opening no files does nothing else.
     const int left = std::max(1, timeoutMs - int(clock.elapsed()));
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.vantrel.Vantrel"),
-        QStringLiteral("/org/vantrel/Vantrel"), QStringLiteral("org.vantrel.Vantrel"), QStringLiteral("OpenFiles"));
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(SingleInstance::defaultServiceName),
+        QString::fromLatin1(SingleInstance::objectPath), QString::fromLatin1(SingleInstance::interfaceName),
+        QStringLiteral("OpenFiles"));
     call.setArguments({QStringList()});
     return QDBusConnection::sessionBus().call(call, QDBus::Block, left).type() == QDBusMessage::ReplyMessage;
 }

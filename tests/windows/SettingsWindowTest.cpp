@@ -510,6 +510,8 @@ TEST_F(SettingsWindowTest, ClearHistoryDeletesEveryCaptureAtOnce)
 
     button("Clear History")->click();
     EXPECT_TRUE(history.items().empty());
+    // Files and the list go on the history's worker; wait until they are on disk.
+    history.waitForPendingWrites();
     EXPECT_FALSE(QFile::exists(firstFile));
     EXPECT_FALSE(QFile::exists(secondFile));
     QFile list(QDir(history.folder()).filePath(QStringLiteral("history.json")));
