@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
-#include "ImageFiles.h"
-#include "SystemLog.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -138,22 +135,6 @@ QString helpText()
 QString versionText()
 {
     return QStringLiteral("Vantrel %1").arg(QCoreApplication::applicationVersion());
-}
-
-QList<QUrl> openableFiles(const QList<QUrl>& requested)
-{
-    QList<QUrl> openable;
-    for (const QUrl& url : requested) {
-        const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
-        const std::optional<Error> problem = url.isLocalFile()
-            ? checkImageFile(url.toLocalFile())
-            : std::optional<Error>(Error {.description = QStringLiteral("only local files can be opened")});
-        if (problem)
-            systemLog(QStringLiteral("Vantrel: could not open %1: %2").arg(shown, problem->description));
-        else
-            openable.append(url);
-    }
-    return openable;
 }
 
 } // namespace vantrel

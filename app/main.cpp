@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DesktopPlatform.h"
 #include "ImageFiles.h"
+#include "Launch.h"
 #include "QuitSignals.h"
 #include "SelfTest.h"
 #include "Service.h"
@@ -16,9 +17,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QTimer>
-
-#include <cstdio>
 
 using namespace vantrel;
 
@@ -33,45 +31,6 @@ int runSelfTestMode(int argc, char** argv, const QString& directory)
     return runSelfTest(directory);
 }
 
-void print(FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-// --help, --version and a mistake on the command line: text only, no display, no bus.
-int runTextMode(int argc, char** argv, const CommandLine& commandLine)
-{
-    QCoreApplication app(argc, argv);
-    switch (commandLine.mode) {
-    case CommandLine::Mode::help: print(stdout, helpText()); return 0;
-    case CommandLine::Mode::version: print(stdout, versionText()); return 0;
-    default: print(stderr, commandLine.problem); return 2;
-    }
-}
-
-// `--action NAME` with Vantrel running: one bus call and out, before any display is opened, so
-// that a desktop's shortcut reaches Vantrel as quickly as its own. None when this process has to
-// start Vantrel itself.
-std::optional<int> handActionOver(int argc, char** argv, const CommandLine& commandLine)
-{
-    QCoreApplication app(argc, argv);
-    SingleInstance instance;
-    switch (instance.handOver(InstanceRequest::forAction(rawValue(*commandLine.action)))) {
-    case SingleInstance::Outcome::HandedOver: return 0;
-    case SingleInstance::Outcome::Refused: print(stderr, QStringLiteral("vantrel: ") + instance.errorText()); return 2;
-    case SingleInstance::Outcome::Failed:
-        systemLog(
-            QStringLiteral("Vantrel: another Vantrel is running but did not answer (%1)").arg(instance.errorText()));
-        return 1;
-    case SingleInstance::Outcome::Primary:
-    case SingleInstance::Outcome::NoInstance:
-    case SingleInstance::Outcome::NoBus: break;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -84,13 +43,10 @@ int main(int argc, char** argv)
     const CommandLine early = parseCommandLine(rawArguments, QDir::currentPath());
     if (early.mode == CommandLine::Mode::selfTest)
         return runSelfTestMode(argc, argv, early.selfTestDirectory);
+    // Run directly rather than through the launcher, the program answers these alike.
     if (early.mode == CommandLine::Mode::help || early.mode == CommandLine::Mode::version
         || early.mode == CommandLine::Mode::invalid)
-        return runTextMode(argc, argv, early);
-    if (early.mode == CommandLine::Mode::action) {
-        if (const std::optional<int> status = handActionOver(argc, argv, early))
-            return *status;
-    }
+        return launchWithoutDisplay(argc, argv, early).value_or(2);
 
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
@@ -119,7 +75,7 @@ int main(int argc, char** argv)
         case SingleInstance::Outcome::Primary: break;
         case SingleInstance::Outcome::HandedOver: return 0;
         case SingleInstance::Outcome::Refused:
-            print(stderr, QStringLiteral("vantrel: ") + instance.errorText());
+            printLine(stderr, QStringLiteral("vantrel: ") + instance.errorText());
             return 2;
         case SingleInstance::Outcome::NoBus:
             systemLog(QStringLiteral("Vantrel: no session bus (%1); a second launch will not reach this one")
@@ -133,7 +89,11 @@ int main(int argc, char** argv)
         }
     }
 
-    DesktopPlatform platform;
+    // The launcher names itself, so that a login item starts Vantrel the way the user does; the
+    // name is not handed on to the programs Vantrel opens.
+    const QString launcher = qEnvironmentVariable(launcherVariable);
+    qunsetenv(launcherVariable);
+    DesktopPlatform platform(launcher);
     ToastService toasts;
     ScopedService<ToastPresenter> toastSlot(&toasts);
     AppCaptureSurfaces surfaces;

@@ -29,8 +29,12 @@ namespace vantrel {
 
 struct DesktopPlatform::Services
 {
+    explicit Services(const QString& command)
+        : loginItem(xdg::autostartFile(), command)
+    { }
+
     JsonPreferenceStore preferences {xdg::settingsFile()};
-    XdgAutostartLoginItem loginItem {xdg::autostartFile(), QCoreApplication::applicationFilePath()};
+    XdgAutostartLoginItem loginItem;
     XkbKeyboardLayout keyboardLayout;
     X11FocusService focus;
     GrantedCaptureAccess captureAccess;
@@ -64,8 +68,8 @@ struct DesktopPlatform::Services
     ScopedService<BarcodeReader> barcodeReaderSlot {&barcodeReader};
 };
 
-DesktopPlatform::DesktopPlatform()
-    : m_services(std::make_unique<Services>())
+DesktopPlatform::DesktopPlatform(const QString& command)
+    : m_services(std::make_unique<Services>(command.isEmpty() ? QCoreApplication::applicationFilePath() : command))
 { }
 
 DesktopPlatform::~DesktopPlatform() = default;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 namespace vantrel {
@@ -11,7 +13,8 @@ namespace vantrel {
 class DesktopPlatform
 {
 public:
-    DesktopPlatform();
+    // `command` starts Vantrel (the launcher, for the login item); this program when empty.
+    explicit DesktopPlatform(const QString& command = {});
     ~DesktopPlatform();
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;

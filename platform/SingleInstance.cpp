@@ -202,4 +202,6 @@ SingleInstance::Outcome SingleInstance::handOver(const InstanceRequest& request)
 
 } // namespace vantrel
 
+// Both meta-objects in this object file, so that the launcher links no other of the library's.
 #include "SingleInstance.moc"
+#include "moc_SingleInstance.cpp"

@@ -26,17 +26,27 @@ done
 
 root=$work/root
 dpkg -x "$deb" "$root"
-for file in usr/bin/vantrel usr/share/applications/vantrel.desktop \
+for file in usr/bin/vantrel usr/libexec/vantrel/vantrel-app usr/share/applications/vantrel.desktop \
     usr/share/metainfo/org.vantrel.Vantrel.metainfo.xml usr/share/icons/hicolor/scalable/apps/vantrel.svg \
     usr/share/icons/hicolor/16x16/apps/vantrel.png usr/share/icons/hicolor/256x256/apps/vantrel.png \
     usr/share/dbus-1/interfaces/org.vantrel.Vantrel1.xml usr/share/doc/vantrel/copyright \
     usr/share/bash-completion/completions/vantrel usr/share/zsh/vendor-completions/_vantrel; do
     [ -s "$root/$file" ] || fail "the package lacks /$file"
 done
-# The unpacked program must run on the system's libraries alone, never on the build folder's.
-if readelf -d "$root/usr/bin/vantrel" | grep -Eq 'RPATH|RUNPATH'; then
-    fail "the packaged program carries a library search path: $(readelf -d "$root/usr/bin/vantrel" | grep PATH)"
-fi
+# The unpacked programs must run on the system's libraries alone, never on the build folder's.
+for program in usr/bin/vantrel usr/libexec/vantrel/vantrel-app; do
+    if readelf -d "$root/$program" | grep -Eq 'RPATH|RUNPATH'; then
+        fail "/$program carries a library search path: $(readelf -d "$root/$program" | grep PATH)"
+    fi
+done
+# The command a desktop shortcut runs stays light: Qt's core and D-Bus libraries, nothing more.
+needed=$(readelf -d "$root/usr/bin/vantrel" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
+for library in $needed; do
+    case $library in
+        libQt6Core.so.* | libQt6DBus.so.* | libstdc++.so.* | libgcc_s.so.* | libc.so.* | libm.so.*) ;;
+        *) fail "the launcher /usr/bin/vantrel loads $library (all: $needed)" ;;
+    esac
+done
 
 "$root/usr/bin/vantrel" --version | grep -qx "Vantrel [0-9.]*" || fail "--version printed no version"
 mkdir "$work/selftest"
