@@ -14,6 +14,7 @@
 #include "Workspace.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QUrl>
@@ -34,23 +35,31 @@ double mainScreenScale()
     return screen ? screen->devicePixelRatio() : 2.0;
 }
 
-// A picture command on a capture whose file yields no picture: said, not silently dropped.
-bool hasPicture(const CaptureItem& capture, const HistoryItem& record)
+// Every command but revealing and deleting needs what the capture holds: the picture, or for a
+// recording or GIF its file, which the command hands on as it is.
+bool needsContents(HistoryCommand command)
 {
-    if (capture.image)
+    return command != HistoryCommand::showInFileManager && command != HistoryCommand::remove;
+}
+
+// Whether the capture can be worked on; when it cannot, says so in a toast (and a log line)
+// instead of silently dropping the command or, worse, reporting a copy of a file that is gone.
+bool isReadable(const CaptureItem& capture, const HistoryItem& record, const QString& path)
+{
+    bool readable = false;
+    if (record.isVideo()) {
+        const QFileInfo file(path);
+        readable = file.isFile() && file.isReadable();
+    } else {
+        readable = capture.image.has_value();
+    }
+    if (readable)
         return true;
     systemLog(QStringLiteral("Vantrel: the history capture %1 could not be read").arg(record.fileName));
     showToast({.text = tr("Could not read this capture"),
         .symbol = QStringLiteral("exclamationmark.triangle.fill"),
         .duration = 1.6});
     return false;
-}
-
-bool needsPicture(HistoryCommand command, const HistoryItem& record)
-{
-    // Recordings and GIFs are files: their commands hand the file on, and a missing file fails
-    // where it is opened or copied.
-    return !record.isVideo() && command != HistoryCommand::showInFileManager && command != HistoryCommand::remove;
 }
 
 } // namespace
@@ -111,7 +120,7 @@ void performHistoryCommand(HistoryCommand command, const HistoryItem& record, Ca
     }
 
     const std::shared_ptr<CaptureItem> capture = CaptureItem::fromHistory(record);
-    if (needsPicture(command, record) && !hasPicture(*capture, record))
+    if (needsContents(command) && !isReadable(*capture, record, history.filePath(record)))
         return;
     CaptureSurfaces* surfaces = Service<CaptureSurfaces>::find();
     switch (command) {

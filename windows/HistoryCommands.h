@@ -32,9 +32,9 @@ QString historyCommandTitle(HistoryCommand command);
 QString historyCommandSymbol(HistoryCommand command);
 
 // Carries out a command on a capture of `history`. Every command but "Show in File Manager" and
-// "Delete" works on the capture reopened from its record; a picture that cannot be read is
-// said so in a toast (and a log line) instead. Editor, thumbnails, pins and text recognition are
-// reached through the installed capture surfaces.
+// "Delete" works on the capture reopened from its record; a picture, or a recording's or GIF's
+// file, that cannot be read is said so in a toast (and a log line) instead. Editor, thumbnails, pins and text
+// recognition are reached through the installed capture surfaces.
 void performHistoryCommand(HistoryCommand command, const HistoryItem& item, CaptureHistory& history);
 
 } // namespace vantrel

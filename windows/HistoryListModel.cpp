@@ -3,6 +3,7 @@
 
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
+#include "MediaPreview.h"
 #include "ThumbnailReader.h"
 
 #include <QCoreApplication>
@@ -74,7 +75,13 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         // Reading a row's picture is what asks for it: only cells that are painted cost a decode.
         // A request already queued moves forward.
         m_thumbnails.request(record.id, m_thumbnails.needsDecode(record.id) ? decoderFor(record) : nullptr);
-        return m_thumbnails.thumbnail(record.id);
+        QImage thumbnail = m_thumbnails.thumbnail(record.id);
+        // A recording without a frame to show shows what the rest of Vantrel shows for it: the
+        // desktop's icon for its type. A GIF without one, like a picture, shows nothing.
+        if (thumbnail.isNull() && record.kind == CaptureKind::recording
+            && m_thumbnails.state(record.id) == ThumbnailLoader::State::failed)
+            thumbnail = fileIconFor(record.fileName);
+        return thumbnail;
     }
     case ThumbnailStateRole: return int(m_thumbnails.state(record.id));
     case Qt::DisplayRole:
@@ -84,6 +91,16 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
     case FilePathRole: return m_history.filePath(record);
     default: return {};
     }
+}
+
+QImage HistoryListModel::fileIconFor(const QString& fileName) const
+{
+    // The icon theme is asked on the UI thread, once per file type.
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    auto icon = m_fileIcons.constFind(suffix);
+    if (icon == m_fileIcons.constEnd())
+        icon = m_fileIcons.insert(suffix, fileIcon(fileName));
+    return *icon;
 }
 
 ThumbnailLoader::Decode HistoryListModel::decoderFor(const HistoryItem& record) const

@@ -27,7 +27,7 @@ public:
     enum Role {
         IdRole = Qt::UserRole + 1, // QUuid
         KindRole, // int of CaptureKind
-        ThumbnailRole, // QImage, null while none is loaded
+        ThumbnailRole, // QImage, null while none is loaded (a recording that failed: its file icon)
         ThumbnailStateRole, // int of ThumbnailLoader::State
         DateTextRole, // abbreviated date and short time in the user's locale
         SizeTextRole, // "1920 × 1080"
@@ -56,6 +56,9 @@ public:
 
     // Cancels the thumbnails on their way for every record but these (the cells on screen).
     void keepThumbnailsFor(const QSet<QUuid>& ids) { m_thumbnails.keepOnly(ids); }
+    // Lets go of every thumbnail, cached or on its way: nothing shows them (the window is
+    // hidden), and the process stays in the tray for days. Cells read them again when painted.
+    void releaseThumbnails() { m_thumbnails.clear(); }
 
     // How cells write a capture's date in `locale`: its long date without the weekday and with
     // the month abbreviated ("Mar 12, 2026"), then its short time.
@@ -67,11 +70,13 @@ private:
     void sync();
     void rebuildRows();
     ThumbnailLoader::Decode decoderFor(const HistoryItem& item) const;
+    QImage fileIconFor(const QString& fileName) const;
 
     CaptureHistory& m_history;
     std::vector<HistoryItem> m_items;
     QHash<QUuid, int> m_rows;
     mutable ThumbnailLoader m_thumbnails;
+    mutable QHash<QString, QImage> m_fileIcons; // by lower-case suffix
     QLocale m_locale;
     QString m_dateTimeFormat;
 };

@@ -208,6 +208,14 @@ void HistoryView::perform(HistoryCommand command, int gridRow)
     }
 }
 
+void HistoryView::hideEvent(QHideEvent* event)
+{
+    // Closed or minimised: up to the cache's bound of thumbnails would otherwise stay in memory
+    // for as long as Vantrel runs. A screenful decodes again in a moment on the next show.
+    m_model->releaseThumbnails();
+    QWidget::hideEvent(event);
+}
+
 void HistoryView::keepVisibleThumbnails()
 {
     const auto [first, last] = m_grid->visibleRows();

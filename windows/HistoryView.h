@@ -63,6 +63,9 @@ public:
     QMenu* contextMenu(int gridRow, QWidget* parent = nullptr);
     void perform(HistoryCommand command, int gridRow);
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void updateCount();
     void showContextMenu(const QPoint& viewportPoint);

@@ -174,6 +174,15 @@ void ThumbnailLoader::markAllStale()
     m_failed.clear();
 }
 
+void ThumbnailLoader::clear()
+{
+    std::vector<std::shared_ptr<Job>> all(m_jobs.cbegin(), m_jobs.cend());
+    for (const std::shared_ptr<Job>& job : all)
+        cancel(job);
+    m_cache.clear();
+    m_failed.clear();
+}
+
 qint64 ThumbnailLoader::cachedBytes() const
 {
     // The cache's own count (in KiB): looking at each entry would reorder the eviction order.

@@ -65,6 +65,9 @@ public:
     // Every cached thumbnail stays shown but is decoded again when next requested: the pictures
     // may have changed on disk.
     void markAllStale();
+    // Forgets everything: queued and running decodes are cancelled, the cache is emptied, and
+    // files that failed are tried again when next requested.
+    void clear();
 
     // Memory held by cached thumbnails, to the KiB.
     qint64 cachedBytes() const;

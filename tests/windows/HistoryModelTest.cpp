@@ -373,26 +373,37 @@ TEST_F(HistoryModelTest, BadFilesGiveNoThumbnailAndNoCrash)
     const HistoryItem text = stored(CaptureKind::window, 30);
     const HistoryItem enormous = stored(CaptureKind::scrolling, 40);
     const HistoryItem movie = stored(CaptureKind::recording, 50);
+    const HistoryItem gif = stored(CaptureKind::gif, 60);
     const auto overwrite = [&](const HistoryItem& item, const QByteArray& bytes) {
         QFile out(path(item.fileName));
         ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
         out.write(bytes);
     };
+    // Damaged while Vantrel runs, after the store checked its files at start-up.
+    auto history = storeWith({good, truncated, text, enormous, movie, gif});
+    ASSERT_EQ(history->items().size(), 6u);
     overwrite(truncated, png.left(60));
     overwrite(text, "not a picture");
     overwrite(enormous, pngDeclaring(60000, 60000));
     overwrite(movie, "not a movie either");
-    auto history = storeWith({good, truncated, text, enormous, movie});
+    overwrite(gif, "GIF89a and no more");
     HistoryListModel model(*history);
-    ASSERT_EQ(model.rowCount(), 5);
+    ASSERT_EQ(model.rowCount(), 6);
     EXPECT_FALSE(thumbnailOf(model, 0).isNull());
-    for (int row = 1; row < 5; ++row) {
-        EXPECT_TRUE(thumbnailOf(model, row).isNull()) << "row " << row;
+    for (int row = 1; row < 6; ++row) {
+        const QImage thumbnail = thumbnailOf(model, row);
         EXPECT_EQ(thumbnailState(model, row), ThumbnailLoader::State::failed) << "row " << row;
+        if (row == 4) {
+            // A recording without a frame shows its file's icon (square), as its other surfaces do.
+            ASSERT_FALSE(thumbnail.isNull());
+            EXPECT_EQ(thumbnail.width(), thumbnail.height());
+        } else {
+            EXPECT_TRUE(thumbnail.isNull()) << "row " << row;
+        }
     }
     // Failed once, not read again at every paint.
     const int decodes = model.thumbnails().decodesStarted();
-    for (int row = 0; row < 5; ++row)
+    for (int row = 0; row < 6; ++row)
         thumbnailOf(model, row);
     EXPECT_EQ(model.thumbnails().decodesStarted(), decodes);
 }

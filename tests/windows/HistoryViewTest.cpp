@@ -332,6 +332,7 @@ TEST_F(HistoryViewTest, EachCommandReachesItsPartOfVantrel)
     const QString file = fileOf(shot);
     trigger("Delete");
     EXPECT_FALSE(listed(shot));
+    history.waitForPendingWrites(); // files go on the store's worker
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(view->showsEmptyState());
 }
@@ -346,6 +347,34 @@ TEST_F(HistoryViewTest, VideosOpenInTheirApplicationAndCopyAsFiles)
     view->perform(HistoryCommand::copy, 0);
     ASSERT_TRUE(clipboard.current);
     EXPECT_EQ(clipboard.current->fileURLs, QList<QUrl> {QUrl::fromLocalFile(fileOf(movie))});
+}
+
+TEST_F(HistoryViewTest, AVideoWhoseFileIsGoneSaysSoInsteadOfHandingOnNothing)
+{
+    for (CaptureKind kind : {CaptureKind::recording, CaptureKind::gif}) {
+        history.clear();
+        const HistoryItem movie = addVideo(kind);
+        QFile::remove(fileOf(movie));
+        open();
+        for (HistoryCommand command : {HistoryCommand::open, HistoryCommand::showQuickAccess, HistoryCommand::copy,
+                 HistoryCommand::saveToExportLocation}) {
+            toasts.requests.clear();
+            view->perform(command, 0);
+            ASSERT_EQ(toasts.requests.size(), 1u) << historyCommandTitle(command).toStdString();
+            EXPECT_EQ(toasts.requests[0].text, "Could not read this capture")
+                << historyCommandTitle(command).toStdString();
+        }
+        EXPECT_TRUE(workspace.opened.empty()) << "no player started on a file that is not there";
+        EXPECT_TRUE(surfaces.thumbnails.empty());
+        EXPECT_FALSE(clipboard.current.has_value()) << "no link to a missing file on the clipboard";
+        EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+
+        // Revealing and deleting work on the record alone.
+        view->perform(HistoryCommand::showInFileManager, 0);
+        EXPECT_EQ(workspace.revealed.back(), QUrl::fromLocalFile(fileOf(movie)));
+        view->perform(HistoryCommand::remove, 0);
+        EXPECT_FALSE(listed(movie));
+    }
 }
 
 TEST_F(HistoryViewTest, AnUnreadableFileGivesACellWithoutThumbnailWhoseCommandsStillBehave)
@@ -383,6 +412,7 @@ TEST_F(HistoryViewTest, AnUnreadableFileGivesACellWithoutThumbnailWhoseCommandsS
     }
     view->perform(HistoryCommand::remove, rowOfRecord(broken));
     EXPECT_FALSE(listed(broken));
+    history.waitForPendingWrites(); // files go on the store's worker
     EXPECT_FALSE(QFile::exists(fileOf(broken)));
     EXPECT_EQ(view->countText(), "1 items");
 }
@@ -424,6 +454,7 @@ TEST_F(HistoryViewTest, TheKeyboardMovesOpensCopiesAndDeletes)
     const QString file = fileOf(items[8]);
     press(Qt::Key_Delete);
     EXPECT_FALSE(listed(items[8]));
+    history.waitForPendingWrites(); // files go on the store's worker
     EXPECT_FALSE(QFile::exists(file));
     // The next capture moved into its place and has the keyboard.
     EXPECT_EQ(grid()->currentIndex().row(), 1);
@@ -473,6 +504,37 @@ TEST_F(HistoryViewTest, ThumbnailsOfCellsScrolledAwayAreCancelled)
         EXPECT_EQ(thumbnailState(row), ThumbnailLoader::State::ready) << "row " << row;
     // Far fewer decodes than captures: the top screenful and the bottom one.
     EXPECT_LE(loader.decodesStarted(), 2 * (last - first + 1) + (lastTop - firstTop + 1));
+}
+
+TEST_F(HistoryViewTest, AHiddenWindowHoldsNoThumbnailsAndGetsThemBackWhenShown)
+{
+    for (int i = 0; i < 12; ++i)
+        addPicture(CaptureKind::screenshot, QSize(640, 400), QColor::fromHsv(i * 20, 200, 200));
+    open();
+    grid()->viewport()->repaint();
+    ASSERT_TRUE(waitForThumbnails());
+    const ThumbnailLoader& loader = view->model()->thumbnails();
+    ASSERT_GT(loader.cachedBytes(), 0);
+    EXPECT_EQ(thumbnailState(0), ThumbnailLoader::State::ready);
+
+    // Hidden: nothing stays cached or on its way.
+    view->hide();
+    EXPECT_EQ(loader.cachedBytes(), 0);
+    EXPECT_EQ(loader.wantedCount(), 0);
+    EXPECT_EQ(thumbnailState(0), ThumbnailLoader::State::none);
+
+    // Shown again: the cells in view ask for their thumbnails as they are painted.
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    const auto [first, last] = grid()->visibleRows();
+    ASSERT_GE(last, 3);
+    EXPECT_TRUE(QTest::qWaitFor([&, first = first, last = last] {
+        for (int row = first; row <= last; ++row) {
+            if (thumbnailState(row) != ThumbnailLoader::State::ready)
+                return false;
+        }
+        return true;
+    }));
 }
 
 TEST_F(HistoryViewTest, TheOneWindowComesBackWithItsFilterAndScrollPositionAndPrunes)
