@@ -133,6 +133,34 @@ Options:
     </message>
 </context>
 <context>
+    <name>HistoryCell</name>
+    <message>
+        <source>GIF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VIDEO</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <comment>capture date, then its time</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 × %2</source>
+        <comment>pixel width, then height</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>Capture History</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HotKeyAction</name>
     <message>
         <source>All-In-One</source>
@@ -250,6 +278,45 @@ Options:
     </message>
     <message>
         <source>Spotlight</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantrel</name>
+    <message>
+        <source>Could not read this capture</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Quick Access Overlay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save to Export Location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pin to Screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Text (OCR)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -590,6 +657,41 @@ Options:
     </message>
     <message>
         <source>Required to capture your screen. Relaunch Vantrel after granting.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantrel::HistoryView</name>
+    <message>
+        <source>All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Screenshots</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Windows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scrolling</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Videos</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GIFs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No captures yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 items</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
