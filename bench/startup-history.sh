@@ -13,7 +13,7 @@ trials=${2:-7}
 records=${3:-20000}
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target vantrel startup-probe history_bench >/dev/null
+cmake --build "$build" --target vantrel startup-probe history_store_bench >/dev/null
 
 session=$(mktemp)
 trap 'rm -f "$session"' EXIT
@@ -25,7 +25,7 @@ echo '{"didOnboard":{"bool":true},"playSound":{"bool":false},"dropAnimation":{"b
 history="\$XDG_DATA_HOME/Vantrel/History"
 for n in 0 $records; do
     rm -rf "\$history"
-    "$build/bench/history_bench" --fill "\$history" \$n
+    "$build/bench/history_store_bench" --fill "\$history" \$n
     printf '%6d records: ' \$n
     "$build/bench/startup-probe" --trials $trials -- "$build/app/vantrel"
 done
