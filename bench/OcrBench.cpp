@@ -111,7 +111,7 @@ void save(const QString& dir, const QString& name, const QString& suffix, const 
         file.write(text.toUtf8() + '\n');
 }
 
-int runOnFolder(TesseractTextRecognizer& recognizer, const QString& folder, bool reference)
+int runOnFolder(TesseractTextRecognizer& recognizer, const QString& folder, bool reference, const QString& saveDir)
 {
     Tally ours, theirs;
     const QDir dir(folder);
@@ -120,6 +120,11 @@ int runOnFolder(TesseractTextRecognizer& recognizer, const QString& folder, bool
         const QImage image(path);
         const Reading mine = readOurs(recognizer, image, 1.0);
         const Reading stock = reference ? readReference(path) : Reading {};
+        if (!saveDir.isEmpty()) {
+            save(saveDir, QFileInfo(name).completeBaseName(), QStringLiteral(".ours"), mine.text);
+            if (reference)
+                save(saveDir, QFileInfo(name).completeBaseName(), QStringLiteral(".tesseract"), stock.text);
+        }
         QFile truthFile(dir.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".txt")));
         if (truthFile.open(QIODevice::ReadOnly)) {
             const QString truth = QString::fromUtf8(truthFile.readAll());
@@ -174,7 +179,7 @@ int main(int argc, char** argv)
         std::printf("first recognition, loading the engine: %.2f s\n\n", timer.nsecsElapsed() * 1e-9);
     }
     if (const QString folder = option("--images"); !folder.isEmpty())
-        return runOnFolder(recognizer, folder, reference);
+        return runOnFolder(recognizer, folder, reference, saveDir);
 
     const QStringList fonts = args.contains(QStringLiteral("--dejavu-only"))
         ? QStringList {QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Sans Mono")}

@@ -16,6 +16,7 @@
 #include "XdgPaths.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ namespace {
 
 void toastSaveFailed()
 {
-    showToast({.text = QStringLiteral("Save failed"),
+    showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Save failed"),
         .symbol = QStringLiteral("exclamationmark.triangle.fill"),
         .duration = 1.6});
 }
@@ -48,6 +49,11 @@ QString extensionOf(const QString& name)
 ImageFormat formatForFile(const QString& path)
 {
     return QFileInfo(path).suffix().toLower().startsWith(QLatin1String("jp")) ? ImageFormat::jpg : ImageFormat::png;
+}
+
+bool isGifFile(const QString& path)
+{
+    return QFileInfo(path).suffix().toLower() == QLatin1String("gif");
 }
 
 QString withoutExtension(const QString& name)
@@ -158,7 +164,7 @@ void CaptureItem::copyToClipboard(bool quiet)
     }
     // An item whose picture could not be read puts nothing there, and says nothing.
     if (copied && !quiet)
-        showToast({.text = QStringLiteral("Copied to clipboard"),
+        showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Copied to clipboard"),
             .symbol = QStringLiteral("checkmark.circle.fill"),
             .duration = 1.6});
 }
@@ -195,9 +201,10 @@ std::optional<QUrl> CaptureItem::save(bool quiet)
     }
     savedURL = QUrl::fromLocalFile(*written);
     if (!quiet)
-        showToast({.text = QStringLiteral("Saved to ") + QDir(folder).dirName(),
-            .symbol = QStringLiteral("arrow.down.circle.fill"),
-            .duration = 1.6});
+        showToast(
+            {.text = QCoreApplication::translate("vantrel::CaptureItem", "Saved to %1").arg(QDir(folder).dirName()),
+                .symbol = QStringLiteral("arrow.down.circle.fill"),
+                .duration = 1.6});
     return savedURL;
 }
 
@@ -277,13 +284,25 @@ QImage CaptureItem::displayImage() const
     }
     if (fileURL) {
         const QString path = fileURL->toLocalFile();
-        if (QFileInfo(path).suffix().toLower() == QLatin1String("gif"))
-            return QImageReader(path).read(); // the first frame, or an empty image
-        if (std::optional<QImage> frame = firstVideoFrame(path))
+        if (std::optional<QImage> frame = firstFrame())
             return *frame;
+        if (isGifFile(path))
+            return {};
         return fileIcon(path);
     }
     return {};
+}
+
+std::optional<QImage> CaptureItem::firstFrame() const
+{
+    if (!fileURL)
+        return std::nullopt;
+    const QString path = fileURL->toLocalFile();
+    if (isGifFile(path)) {
+        QImage frame = QImageReader(path).read();
+        return frame.isNull() ? std::nullopt : std::optional<QImage>(std::move(frame));
+    }
+    return firstVideoFrame(path);
 }
 
 void CaptureItem::replaceImage(const QImage& newImage)

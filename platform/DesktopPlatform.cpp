@@ -6,6 +6,7 @@
 #include "DesktopBoundHotKeys.h"
 #include "FocusService.h"
 #include "FolderDialog.h"
+#include "GifEncoding.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
@@ -71,6 +72,7 @@ struct DesktopPlatform::Services
     GrantedCaptureAccess captureAccess;
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
+    FfmpegGifEncoding gifEncoding;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
@@ -89,6 +91,7 @@ struct DesktopPlatform::Services
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
+    ScopedService<GifEncoding> gifEncodingSlot {&gifEncoding};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};

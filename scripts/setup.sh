@@ -27,6 +27,8 @@ packages=(
     libxcb-image0-dev libxcb-damage0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
     # Wayland: the client library, the protocol descriptions, Qt's Wayland platform
     libwayland-dev wayland-protocols qt6-wayland
+    # lupdate and lrelease: the translation template and the compiled languages
+    qt6-l10n-tools
     # media, recognition, sound
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     libpulse-dev libtesseract-dev tesseract-ocr-eng libzxing-dev libgif-dev libimagequant-dev libpng-dev

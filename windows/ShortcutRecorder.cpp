@@ -97,12 +97,12 @@ void RecorderButton::setAction(HotKeyAction action)
 void RecorderButton::refreshTitle()
 {
     if (m_recording) {
-        setText(QStringLiteral("Type shortcut…"));
+        setText(tr("Type shortcut…"));
         return;
     }
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     const auto entry = hotKeys.find(rawValue(m_action));
-    setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("Record Shortcut"));
+    setText(entry != hotKeys.end() ? shortcutText(entry->second) : tr("Record Shortcut"));
 }
 
 void RecorderButton::toggle()
@@ -237,11 +237,11 @@ QString shortcutBindingHint()
     switch (platformCapabilities().shortcuts) {
     case ShortcutBinding::vantrel: return {};
     case ShortcutBinding::portal:
-        return QCoreApplication::translate("ShortcutRecorder",
+        return QCoreApplication::translate("vantrel::ShortcutRecorder",
             "The desktop binds these shortcuts: it may ask you to confirm them, or keep keys you chose in its own "
             "settings.");
     case ShortcutBinding::desktop:
-        return QCoreApplication::translate("ShortcutRecorder",
+        return QCoreApplication::translate("vantrel::ShortcutRecorder",
             "This desktop lets only its own settings bind global shortcuts. In its keyboard settings, add a custom "
             "shortcut for each action you want that runs its command, such as “vantrel --action captureArea”.");
     }

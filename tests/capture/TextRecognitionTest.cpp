@@ -18,6 +18,7 @@
 
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -88,11 +89,15 @@ protected:
 class WithRealEngines : public TextRecognitionFlow
 {
 protected:
-    static TesseractTextRecognizer& textEngine()
+    // One engine for the suite, since loading the models is slow. It must go before the program
+    // ends: Tesseract's own word-list cache is a static that dies before any static made later.
+    static void SetUpTestSuite()
     {
-        static TesseractTextRecognizer engine(QString(), {QStringLiteral("eng")});
-        return engine;
+        s_textEngine = std::make_unique<TesseractTextRecognizer>(QString(), QStringList {QStringLiteral("eng")});
     }
+    static void TearDownTestSuite() { s_textEngine.reset(); }
+    static TesseractTextRecognizer& textEngine() { return *s_textEngine; }
+    static inline std::unique_ptr<TesseractTextRecognizer> s_textEngine;
     ZXingBarcodeReader codeEngine;
     ScopedService<TextRecognizer> textSlot {&textEngine()};
     ScopedService<BarcodeReader> codeSlot {&codeEngine};

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <thread>
 
 using namespace vantrel;
@@ -22,10 +23,22 @@ using namespace vantrel::samples;
 
 namespace {
 
+// One engine for the whole program, since loading the models is slow. It must go before the
+// program ends: Tesseract's own word-list cache is a static that dies before any static made later.
+std::unique_ptr<TesseractTextRecognizer> sharedRecognizer;
+
+class SharedRecognizer : public ::testing::Environment
+{
+public:
+    void TearDown() override { sharedRecognizer.reset(); }
+};
+const auto* const sharedRecognizerEnvironment = ::testing::AddGlobalTestEnvironment(new SharedRecognizer);
+
 TesseractTextRecognizer& recognizer()
 {
-    static TesseractTextRecognizer instance(QString(), {QStringLiteral("eng")});
-    return instance;
+    if (!sharedRecognizer)
+        sharedRecognizer = std::make_unique<TesseractTextRecognizer>(QString(), QStringList {QStringLiteral("eng")});
+    return *sharedRecognizer;
 }
 
 QImage onWhite(const QImage& picture, int margin = 40)
