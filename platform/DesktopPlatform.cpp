@@ -5,6 +5,7 @@
 #include "DesktopAppearance.h"
 #include "FocusService.h"
 #include "FolderDialog.h"
+#include "GifEncoding.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
 #include "KeyboardLayout.h"
@@ -43,6 +44,7 @@ struct DesktopPlatform::Services
     X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
     X11ScreenRecording screenRecording {&screenGrabber};
+    FfmpegGifEncoding gifEncoding;
     QtClipboard clipboard;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
@@ -60,6 +62,7 @@ struct DesktopPlatform::Services
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
     ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
+    ScopedService<GifEncoding> gifEncodingSlot {&gifEncoding};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};

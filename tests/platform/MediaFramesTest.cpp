@@ -12,6 +12,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -103,19 +104,45 @@ TEST(VideoFrameImage, FramesWithoutUsablePixelsGiveNoImage)
     EXPECT_TRUE(imageFromVideoFrame(nullptr).isNull());
 }
 
-TEST(VideoFrameImage, AGreyFrameBecomesAnOpaqueGreyImageOfItsSize)
+// Every pixel of the image comes from the frame, whatever the width. FFmpeg 5.1's fast
+// unscaled YUV → RGB path converts whole blocks of 16 pixels only and leaves the columns past
+// the last block unwritten (a 34-pixel-wide frame lost its last two columns, a 20-pixel-wide
+// one its last four), so frames of recordings and thumbnails came out with blank edges.
+TEST(VideoFrameImage, EveryPixelOfAGreyRampMatchesItsLumaAtAnyWidth)
 {
-    Frame frame = greyFrame(32, 16, 180);
-    ASSERT_TRUE(frame);
-    const QImage image = imageFromVideoFrame(frame.get());
-    ASSERT_EQ(image.size(), QSize(32, 16));
-    for (const QPoint p : {QPoint(0, 0), QPoint(31, 15), QPoint(16, 8)}) {
-        const QRgb pixel = image.pixel(p);
-        EXPECT_EQ(qAlpha(pixel), 255);
-        // Limited-range luma 180 is about 190 in full range; the three channels agree.
-        EXPECT_NEAR(qRed(pixel), 190, 4);
-        EXPECT_NEAR(qGreen(pixel), qRed(pixel), 2);
-        EXPECT_NEAR(qBlue(pixel), qRed(pixel), 2);
+    // The narrow ones also catch writes past the image's end (swscale's vector code runs on
+    // past the last pixel): glibc or the address sanitizer stops the test.
+    const QSize sizes[] = {{32, 16}, {34, 18}, {20, 6}, {33, 17}, {250, 4}, {17, 31}, {2, 2}, {1, 1}, {6, 6}, {3, 5}};
+    for (const QSize size : sizes) {
+        SCOPED_TRACE(QStringLiteral("%1×%2").arg(size.width()).arg(size.height()).toStdString());
+        Frame frame = greyFrame(size.width(), size.height(), 0);
+        ASSERT_TRUE(frame);
+        // A ramp across and down, so a column left out or shifted cannot match by chance.
+        auto luma = [](int x, int y) { return 16 + (x * 13 + y * 5) % 220; };
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x)
+                frame->data[0][y * frame->linesize[0] + x] = uint8_t(luma(x, y));
+        }
+        const QImage image = imageFromVideoFrame(frame.get());
+        ASSERT_EQ(image.size(), size);
+        int wrong = 0;
+        QString first;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                // Limited range: luma 16 is black, 235 white; chroma is neutral, so R = G = B.
+                const int expected = qRound((luma(x, y) - 16) * 255.0 / 219.0);
+                const bool right = qAlpha(pixel) == 255 && std::abs(qRed(pixel) - expected) <= 3
+                    && std::abs(qGreen(pixel) - expected) <= 3 && std::abs(qBlue(pixel) - expected) <= 3;
+                if (!right && wrong++ == 0)
+                    first = QStringLiteral("(%1, %2) is #%3, not grey %4")
+                                .arg(x)
+                                .arg(y)
+                                .arg(pixel, 8, 16, QLatin1Char('0'))
+                                .arg(expected);
+            }
+        }
+        EXPECT_EQ(wrong, 0) << first.toStdString();
     }
 }
 

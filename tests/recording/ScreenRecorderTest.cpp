@@ -6,6 +6,8 @@
 #include "CaptureHistory.h"
 #include "CaptureItem.h"
 #include "DesktopFakes.h"
+#include "GifConversion.h"
+#include "GifEncoding.h"
 #include "RecordingControls.h"
 #include "RecordingFrame.h"
 #include "RecordingStatus.h"
@@ -21,6 +23,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -258,8 +261,12 @@ TEST_F(ScreenRecorderTest, AWholeScreenHasNoFrameAndItsBarTwentyPointsAboveTheBo
     EXPECT_LE(std::abs(bar.center().x() - visible.center().x()), 1);
 }
 
-TEST_F(ScreenRecorderTest, AGifRecordingIsSilentAndKeptAsAVideoWhileConversionIsMissing)
+// A movie that cannot be turned into a GIF (the fake recorder's file is no movie) is kept and
+// delivered as a video, with the failure toast and the reason in the log.
+TEST_F(ScreenRecorderTest, AGifRecordingIsSilentAndKeptAsAVideoWhenItCannotBeConverted)
 {
+    FfmpegGifEncoding encoder;
+    ScopedService<GifEncoding> encoderSlot {&encoder};
     settings.setRecordSystemAudio(true);
     settings.setRecordMicrophone(true);
     ASSERT_TRUE(startRecording(QRectF(10, 10, 320, 240), true));
@@ -268,14 +275,121 @@ TEST_F(ScreenRecorderTest, AGifRecordingIsSilentAndKeptAsAVideoWhileConversionIs
     EXPECT_FALSE(platform.requests.front().microphone);
     recorder.stop();
     ASSERT_TRUE(waitForEnd());
-    EXPECT_TRUE(toastShown(QStringLiteral("Converting to GIF…")));
-    EXPECT_TRUE(toastShown(QStringLiteral("GIF conversion failed — kept the video")));
-    EXPECT_TRUE(log.lines().contains(
-        QStringLiteral("Vantrel: GIF conversion is not built yet; the recording is kept as a video")));
+    const auto converting = std::find_if(toasts.requests.begin(), toasts.requests.end(),
+        [](const ToastRequest& r) { return r.text == QStringLiteral("Converting to GIF…"); });
+    ASSERT_NE(converting, toasts.requests.end());
+    EXPECT_EQ(converting->symbol, QStringLiteral("hourglass"));
+    EXPECT_EQ(toasts.requests.back().text, QStringLiteral("GIF conversion failed — kept the video"));
+    EXPECT_EQ(toasts.requests.back().symbol, warningSymbol);
+    EXPECT_DOUBLE_EQ(toasts.requests.back().duration, 1.6);
+    EXPECT_TRUE(std::any_of(log.lines().begin(), log.lines().end(), [](const QString& line) {
+        return line.startsWith(QStringLiteral("Vantrel: GIF conversion failed: "));
+    })) << log.lines().join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
-    EXPECT_EQ(CaptureHistory::shared().items().front().kind, CaptureKind::recording);
+    const HistoryItem record = CaptureHistory::shared().items().front();
+    EXPECT_EQ(record.kind, CaptureKind::recording);
+    EXPECT_TRUE(record.fileName.endsWith(QStringLiteral(".mp4")));
+    QFile kept(CaptureHistory::shared().filePath(record));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("fake movie"));
     ASSERT_EQ(surfaces.thumbnails.size(), 1u);
     EXPECT_EQ(surfaces.thumbnails.front()->kind, CaptureKind::recording);
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+}
+
+// Answers every conversion with a small file where the GIF goes, one event-loop turn later.
+class FakeGifEncoding : public GifEncoding
+{
+public:
+    void convert(const GifRequest& request, Completion completion) override
+    {
+        requests.push_back(request);
+        QTimer::singleShot(0, [request, completion = std::move(completion)] {
+            QFile file(request.gifPath);
+            if (!file.open(QIODevice::WriteOnly) || file.write("GIF89a") != 6) {
+                completion(Error {.description = QStringLiteral("cannot write")});
+                return;
+            }
+            file.close();
+            GifResult result;
+            result.path = request.gifPath;
+            result.size = QSize(100, 75);
+            result.frames = 3;
+            completion(result);
+        });
+    }
+    std::vector<GifRequest> requests;
+};
+
+// A converted GIF replaces the movie: beside it with the same name until the history takes it,
+// at the settings' rate and width, recorded with the recording's pixel size.
+TEST_F(ScreenRecorderTest, AConvertedGifReplacesTheMovieInTheHistory)
+{
+    FakeGifEncoding encoder;
+    ScopedService<GifEncoding> encoderSlot {&encoder};
+    settings.setGifFPS(12);
+    settings.setGifMaxWidth(200);
+    ASSERT_TRUE(startRecording(QRectF(10, 10, 320, 240), true));
+    const QString moviePath = platform.requests.front().outputPath;
+    recorder.stop();
+    ASSERT_TRUE(waitForEnd());
+
+    ASSERT_EQ(encoder.requests.size(), 1u);
+    const GifRequest& request = encoder.requests.front();
+    EXPECT_EQ(request.moviePath, moviePath);
+    EXPECT_EQ(QFileInfo(request.gifPath).dir(), QFileInfo(moviePath).dir());
+    EXPECT_EQ(QFileInfo(request.gifPath).fileName(), QFileInfo(moviePath).completeBaseName() + QStringLiteral(".gif"));
+    EXPECT_EQ(request.framesPerSecond, 12);
+    EXPECT_EQ(request.maxWidth, 200);
+    EXPECT_FALSE(QFile::exists(moviePath)) << "the movie goes once the GIF is there";
+
+    ASSERT_FALSE(toasts.requests.empty());
+    EXPECT_EQ(toasts.requests.back().text, QStringLiteral("GIF ready"));
+    EXPECT_EQ(toasts.requests.back().symbol, QStringLiteral("checkmark.circle.fill"));
+    EXPECT_DOUBLE_EQ(toasts.requests.back().duration, 1.6);
+    ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
+    const HistoryItem record = CaptureHistory::shared().items().front();
+    EXPECT_EQ(record.kind, CaptureKind::gif);
+    EXPECT_TRUE(record.fileName.endsWith(QStringLiteral(".gif")));
+    EXPECT_EQ(record.width, 320) << "the recording's size, not the GIF's";
+    EXPECT_EQ(record.height, 240);
+    ASSERT_EQ(surfaces.thumbnails.size(), 1u);
+    EXPECT_EQ(surfaces.thumbnails.front()->kind, CaptureKind::gif);
+    ASSERT_TRUE(surfaces.thumbnails.front()->fileURL);
+    EXPECT_EQ(surfaces.thumbnails.front()->fileURL->toLocalFile(), CaptureHistory::shared().filePath(record));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+}
+
+// Values the settings would never hold (another caller, a hand-edited file) are brought to the
+// nearest sane one and logged; without an encoder the answer is "failed", never a crash.
+TEST_F(ScreenRecorderTest, GifRatesAndWidthsOutOfRangeAreClampedAndAMissingEncoderFails)
+{
+    const QUrl movie = QUrl::fromLocalFile(m_temporary.filePath(QStringLiteral("Vantrel-x.mp4")));
+    {
+        std::optional<std::optional<QUrl>> answer;
+        convertToGIF(movie, 15, 960, [&](std::optional<QUrl> gif) { answer = gif; });
+        EXPECT_FALSE(answer) << "asynchronous, like a conversion that ran";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 2000));
+        EXPECT_FALSE(*answer);
+    }
+    FakeGifEncoding encoder;
+    ScopedService<GifEncoding> encoderSlot {&encoder};
+    struct Case
+    {
+        int fps, maxWidth, keptFps, keptWidth;
+    };
+    for (const Case& c :
+        {Case {0, 0, 1, 16}, Case {-5, -1, 1, 16}, Case {500, 100000, 50, 7680}, Case {10, 800, 10, 800}}) {
+        std::optional<std::optional<QUrl>> answer;
+        convertToGIF(movie, c.fps, c.maxWidth, [&](std::optional<QUrl> gif) { answer = gif; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 2000));
+        ASSERT_TRUE(*answer);
+        EXPECT_EQ(**answer, QUrl::fromLocalFile(m_temporary.filePath(QStringLiteral("Vantrel-x.gif"))));
+        EXPECT_EQ(encoder.requests.back().framesPerSecond, c.keptFps) << c.fps;
+        EXPECT_EQ(encoder.requests.back().maxWidth, c.keptWidth) << c.maxWidth;
+    }
+    EXPECT_EQ(log.lines().filter(QStringLiteral("outside")).size(), 6)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(ScreenRecorderTest, FailedWritingStopsWithTheToastAndDeliversNothing)

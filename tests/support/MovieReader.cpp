@@ -135,11 +135,12 @@ Movie readMovie(const QString& path, const FrameVisitor& visitor, bool decodeAud
             if (!visitor)
                 continue;
             sws.reset(sws_getCachedContext(sws.release(), frame->width, frame->height, AVPixelFormat(frame->format),
-                frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
+                frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
             const int colorspace = frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_ITU601 : int(frame->colorspace);
             sws_setColorspaceDetails(sws.get(), sws_getCoefficients(colorspace), frame->color_range == AVCOL_RANGE_JPEG,
                 sws_getCoefficients(SWS_CS_ITU601), 1, 0, 1 << 16, 1 << 16);
-            // swscale's vector code may write a little past the last row.
+            // swscale's vector code may write a little past the last row. Accurate rounding keeps it
+            // off the unscaled path that leaves the columns past the last 16-pixel block unwritten.
             QImage padded(frame->width, frame->height + 2, QImage::Format_RGB32);
             uint8_t* planes[4] = {padded.bits(), nullptr, nullptr, nullptr};
             int strides[4] = {int(padded.bytesPerLine()), 0, 0, 0};
