@@ -8,6 +8,7 @@
 #include "GifEncoding.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
+#include "KeyMonitor.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
 #include "SaveDialog.h"
@@ -40,6 +41,7 @@ struct DesktopPlatform::Services
     X11FocusService focus;
     GrantedCaptureAccess captureAccess;
     X11GlobalHotKeys hotKeys {&keyboardLayout};
+    X11KeyMonitor keyMonitor;
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
@@ -58,6 +60,7 @@ struct DesktopPlatform::Services
     ScopedService<FocusService> focusSlot {&focus};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
+    ScopedService<KeyMonitor> keyMonitorSlot {&keyMonitor};
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
