@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopPlatform.h"
 
+#include "Camera.h"
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
 #include "FocusService.h"
@@ -48,6 +49,7 @@ struct DesktopPlatform::Services
     X11ScreenRecording screenRecording {&screenGrabber};
     FfmpegGifEncoding gifEncoding;
     QtClipboard clipboard;
+    QtCamera camera;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
@@ -67,6 +69,7 @@ struct DesktopPlatform::Services
     ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
     ScopedService<GifEncoding> gifEncodingSlot {&gifEncoding};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
+    ScopedService<Camera> cameraSlot {&camera};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
