@@ -4,10 +4,10 @@
 #include "BackgroundRenderer.h"
 #include "BackgroundSettings.h"
 #include "EditorWindowController.h"
+#include "HistoryWindowController.h"
 #include "PinWindow.h"
 #include "QuickAccessManager.h"
 #include "ScreenRecorder.h"
-#include "SystemLog.h"
 #include "TextRecognition.h"
 
 namespace vantrel {
@@ -29,7 +29,7 @@ void AppCaptureSurfaces::pin(const QImage& image, double scale)
 
 void AppCaptureSurfaces::showHistory()
 {
-    systemLog(QStringLiteral("Vantrel: the capture history window is not built yet"));
+    HistoryWindowController::show();
 }
 
 bool AppCaptureSurfaces::isRecording()

@@ -50,6 +50,11 @@ ImageFormat formatForFile(const QString& path)
     return QFileInfo(path).suffix().toLower().startsWith(QLatin1String("jp")) ? ImageFormat::jpg : ImageFormat::png;
 }
 
+bool isGifFile(const QString& path)
+{
+    return QFileInfo(path).suffix().toLower() == QLatin1String("gif");
+}
+
 QString withoutExtension(const QString& name)
 {
     const int dot = name.lastIndexOf(QLatin1Char('.'));
@@ -277,13 +282,25 @@ QImage CaptureItem::displayImage() const
     }
     if (fileURL) {
         const QString path = fileURL->toLocalFile();
-        if (QFileInfo(path).suffix().toLower() == QLatin1String("gif"))
-            return QImageReader(path).read(); // the first frame, or an empty image
-        if (std::optional<QImage> frame = firstVideoFrame(path))
+        if (std::optional<QImage> frame = firstFrame())
             return *frame;
+        if (isGifFile(path))
+            return {};
         return fileIcon(path);
     }
     return {};
+}
+
+std::optional<QImage> CaptureItem::firstFrame() const
+{
+    if (!fileURL)
+        return std::nullopt;
+    const QString path = fileURL->toLocalFile();
+    if (isGifFile(path)) {
+        QImage frame = QImageReader(path).read();
+        return frame.isNull() ? std::nullopt : std::optional<QImage>(std::move(frame));
+    }
+    return firstVideoFrame(path);
 }
 
 void CaptureItem::replaceImage(const QImage& newImage)

@@ -52,6 +52,10 @@ public:
     std::optional<QUrl> shareableFileURL();
     // What thumbnails and previews show; never fails (an empty image at worst).
     QImage displayImage() const;
+    // A recording's or GIF's first frame at its pixel size; none for pictures and for files that
+    // cannot be decoded. Touches nothing of the window system, so any thread may call it on an
+    // item that no other thread uses.
+    std::optional<QImage> firstFrame() const;
     // The editor's result: the new picture replaces the old one here, in the history and in
     // the saved file.
     void replaceImage(const QImage& newImage);

@@ -57,6 +57,7 @@ const QHash<QString, QStringList>& themeTable()
         {QStringLiteral("square.and.arrow.up"), {QStringLiteral("document-share"), QStringLiteral("emblem-shared")}},
         {QStringLiteral("square.and.arrow.down"), {QStringLiteral("document-save")}},
         {QStringLiteral("trash"), {QStringLiteral("user-trash"), QStringLiteral("edit-delete")}},
+        {QStringLiteral("folder"), {QStringLiteral("folder"), QStringLiteral("system-file-manager")}},
         {QStringLiteral("xmark"), {QStringLiteral("window-close")}},
         {QStringLiteral("rotate.right"), {QStringLiteral("object-rotate-right")}},
         {QStringLiteral("photo.artframe"), {QStringLiteral("image-x-generic")}},
@@ -165,6 +166,29 @@ const QHash<QString, Painter>& drawnTable()
                 mark.addRect(QRectF(r.center().x() - w * 0.05, r.top() + w * 0.35, w * 0.1, w * 0.28));
                 mark.addEllipse(QPointF(r.center().x(), r.top() + w * 0.74), w * 0.06, w * 0.06);
                 p.fillPath(triangle.subtracted(mark), Qt::black);
+            }},
+        // The history's symbol (the tray menu, the empty history window): a clock face inside an
+        // arrow that turns back.
+        {QStringLiteral("clock.arrow.circlepath"),
+            [](QPainter& p, const QRectF& r) {
+                const qreal w = r.width();
+                const QPointF c = r.center();
+                p.setPen(symbolPen(r, 0.08));
+                p.setBrush(Qt::NoBrush);
+                const QRectF ring(c - QPointF(w * 0.38, w * 0.38), QSizeF(w * 0.76, w * 0.76));
+                // From the left, clockwise over the top round to the lower left (Qt angles turn
+                // counter-clockwise, in sixteenths of a degree).
+                p.drawArc(ring, 195 * 16, -300 * 16);
+                QPainterPath head;
+                const QPointF tip(ring.left() + w * 0.02, c.y() + w * 0.02);
+                head.moveTo(tip + QPointF(-w * 0.14, -w * 0.1));
+                head.lineTo(tip + QPointF(w * 0.1, -w * 0.12));
+                head.lineTo(tip + QPointF(-w * 0.02, w * 0.12));
+                head.closeSubpath();
+                p.fillPath(head, Qt::black);
+                p.setPen(symbolPen(r, 0.07));
+                p.drawLine(c, c + QPointF(0, -w * 0.2));
+                p.drawLine(c, c + QPointF(w * 0.14, w * 0.08));
             }},
         {QStringLiteral("gearshape"),
             [](QPainter& p, const QRectF& r) {
