@@ -25,6 +25,7 @@
 #include "Toasts.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -68,7 +69,7 @@ QString imageFileFilter()
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
-    return QObject::tr("Images (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return QCoreApplication::translate("vantrel::AppDelegate", "Images (%1)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace
@@ -205,8 +206,8 @@ void AppDelegate::openFiles(const QList<QUrl>& files)
     if (failures.isEmpty())
         return;
     // One toast at a time: name the file when there is one, count them otherwise.
-    showToast({.text = failures.size() == 1 ? QStringLiteral("Could not open ") + failures.first()
-                                            : QStringLiteral("Could not open %1 files").arg(failures.size()),
+    showToast({.text = failures.size() == 1 ? tr("Could not open %1").arg(failures.first())
+                                            : tr("Could not open %1 files").arg(failures.size()),
         .symbol = QStringLiteral("exclamationmark.triangle.fill"),
         .duration = 3.0});
 }
@@ -243,24 +244,23 @@ void AppDelegate::rebuildMenu()
     m_menu->addSeparator();
     addCapture(HotKeyAction::recordScreen, "record.circle");
     m_menu->addSeparator();
-    addCommand(QStringLiteral("Open Image in Editor…"), "pencil.and.outline", &AppDelegate::openImage);
+    addCommand(tr("Open Image in Editor…"), "pencil.and.outline", &AppDelegate::openImage);
     addCapture(HotKeyAction::pinFromClipboard, "pin");
     addCapture(HotKeyAction::openHistory, "clock.arrow.circlepath");
-    QAction* restore
-        = addCommand(QStringLiteral("Restore Recently Closed"), "arrow.uturn.backward", &AppDelegate::restoreOverlay);
+    QAction* restore = addCommand(tr("Restore Recently Closed"), "arrow.uturn.backward", &AppDelegate::restoreOverlay);
     restore->setEnabled(QuickAccessManager::shared().lastClosed() != nullptr);
     if (PinWindow::anyLocked())
-        addCommand(QStringLiteral("Unlock Pinned Screenshots"), "lock.open", &AppDelegate::unlockPins);
+        addCommand(tr("Unlock Pinned Screenshots"), "lock.open", &AppDelegate::unlockPins);
     if (PinWindow::pinCount() > 0)
-        addCommand(QStringLiteral("Close All Pins"), nullptr, &AppDelegate::closePins);
+        addCommand(tr("Close All Pins"), nullptr, &AppDelegate::closePins);
     m_menu->addSeparator();
-    QAction* desktopIcons = addCommand(QStringLiteral("Hide Desktop Icons"), nullptr, &AppDelegate::toggleDesktopIcons);
+    QAction* desktopIcons = addCommand(tr("Hide Desktop Icons"), nullptr, &AppDelegate::toggleDesktopIcons);
     desktopIcons->setCheckable(true);
     desktopIcons->setChecked(settings.hideDesktopIcons());
     m_menu->addSeparator();
-    addCommand(QStringLiteral("Settings…"), nullptr, &AppDelegate::openSettings)
+    addCommand(tr("Settings…"), nullptr, &AppDelegate::openSettings)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    QAction* quit = m_menu->addAction(QStringLiteral("Quit Vantrel"));
+    QAction* quit = m_menu->addAction(tr("Quit Vantrel"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quit, &QAction::triggered, this, &AppDelegate::quit, Qt::QueuedConnection);
 }
@@ -278,7 +278,7 @@ void AppDelegate::menuAction(const QVariant& data)
 
 void AppDelegate::openImage()
 {
-    const QList<QUrl> files = QFileDialog::getOpenFileUrls(nullptr, QStringLiteral("Open Image in Editor"), QUrl(),
+    const QList<QUrl> files = QFileDialog::getOpenFileUrls(nullptr, tr("Open Image in Editor"), QUrl(),
         imageFileFilter(), nullptr, QFileDialog::Options(), {QStringLiteral("file")});
     if (!files.isEmpty())
         openFiles(files);
@@ -352,7 +352,7 @@ void AppDelegate::showRecordingStatus(double elapsedSeconds)
     m_statusTitle = recordingTitle(elapsedSeconds);
     if (m_trayIcon) {
         m_trayIcon->setIcon(recordingIcon());
-        m_trayIcon->setToolTip(QStringLiteral("Stop recording") + m_statusTitle);
+        m_trayIcon->setToolTip(tr("Stop recording") + m_statusTitle);
         m_trayIcon->setContextMenu(nullptr);
     }
 }

@@ -4,6 +4,8 @@
 #include "ImageFiles.h"
 #include "SystemLog.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 QList<QUrl> openableFiles(const QList<QUrl>& requested)
@@ -13,7 +15,8 @@ QList<QUrl> openableFiles(const QList<QUrl>& requested)
         const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
         const std::optional<Error> problem = url.isLocalFile()
             ? checkImageFile(url.toLocalFile())
-            : std::optional<Error>(Error {.description = QStringLiteral("only local files can be opened")});
+            : std::optional<Error>(
+                Error {.description = QCoreApplication::translate("CommandLine", "only local files can be opened")});
         if (problem)
             systemLog(QStringLiteral("Vantrel: could not open %1: %2").arg(shown, problem->description));
         else

@@ -3,8 +3,10 @@
 
 #include "SingleInstance.h"
 #include "SystemLog.h"
+#include "Translations.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -17,7 +19,8 @@ void printLine(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-std::optional<int> launchWithoutDisplay(int argc, char** argv, const CommandLine& commandLine)
+std::optional<int> launchWithoutDisplay(
+    int argc, char** argv, const CommandLine& commandLine, const QString& translations)
 {
     InstanceRequest request;
     switch (commandLine.mode) {
@@ -25,6 +28,9 @@ std::optional<int> launchWithoutDisplay(int argc, char** argv, const CommandLine
     case CommandLine::Mode::version:
     case CommandLine::Mode::invalid: {
         QCoreApplication app(argc, argv);
+        installTranslationsBesideProgram(translations);
+        // The command line was read before any translation was loaded: read it again.
+        const CommandLine translated = parseCommandLine(app.arguments().mid(1), QDir::currentPath());
         if (commandLine.mode == CommandLine::Mode::help) {
             printLine(stdout, helpText());
             return 0;
@@ -33,7 +39,7 @@ std::optional<int> launchWithoutDisplay(int argc, char** argv, const CommandLine
             printLine(stdout, versionText());
             return 0;
         }
-        printLine(stderr, commandLine.problem);
+        printLine(stderr, translated.problem);
         return 2;
     }
     case CommandLine::Mode::action: request = InstanceRequest::forAction(rawValue(*commandLine.action)); break;
@@ -47,6 +53,7 @@ std::optional<int> launchWithoutDisplay(int argc, char** argv, const CommandLine
     case CommandLine::Mode::previewRecordingBar: return std::nullopt;
     }
 
+    // A hand-over prints nothing of its own: no translation is loaded for it.
     QCoreApplication app(argc, argv);
     SingleInstance instance;
     switch (instance.handOver(request)) {

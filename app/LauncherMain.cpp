@@ -39,7 +39,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine commandLine = parseCommandLine(arguments, QDir::currentPath());
-    if (const std::optional<int> status = launchWithoutDisplay(argc, argv, commandLine))
+    if (const std::optional<int> status
+        = launchWithoutDisplay(argc, argv, commandLine, QStringLiteral(VANTREL_TRANSLATIONS_FROM_EXECUTABLE)))
         return *status;
 
     // The program lies at the same place relative to this launcher in the build tree and in an

@@ -11,6 +11,7 @@
 #include "SingleInstance.h"
 #include "SystemLog.h"
 #include "ToastService.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -46,9 +47,11 @@ int main(int argc, char** argv)
     // Run directly rather than through the launcher, the program answers these alike.
     if (early.mode == CommandLine::Mode::help || early.mode == CommandLine::Mode::version
         || early.mode == CommandLine::Mode::invalid)
-        return launchWithoutDisplay(argc, argv, early).value_or(2);
+        return launchWithoutDisplay(argc, argv, early, QStringLiteral(VANTREL_TRANSLATIONS_FROM_EXECUTABLE))
+            .value_or(2);
 
     QApplication app(argc, argv);
+    installTranslationsBesideProgram(QStringLiteral(VANTREL_TRANSLATIONS_FROM_EXECUTABLE));
     QApplication::setDesktopFileName(QStringLiteral("vantrel"));
     // Installed, the icon theme has Vantrel's own icon; from the build tree windows have none.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vantrel")));

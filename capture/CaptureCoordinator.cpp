@@ -126,7 +126,7 @@ void CaptureCoordinator::captureFullscreen()
     const Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen));
     grab.reset();
     if (!capture) {
-        showToast({.text = QStringLiteral("Capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
+        showToast({.text = tr("Capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
         return;
     }
     deliver(capture->image, CaptureKind::screenshot, capture->scale);
@@ -164,8 +164,7 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
         Expected<Capture> capture = ScreenCapture::captureWindow(*window, settings.windowShadow());
         grab.reset();
         if (!capture) {
-            showToast(
-                {.text = QStringLiteral("Window capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
+            showToast({.text = tr("Window capture failed"), .symbol = warningSymbol, .duration = toastSeconds});
             return;
         }
         QImage image = capture->image;
@@ -222,7 +221,7 @@ std::optional<Capture> CaptureCoordinator::captureRegion(
     Expected<Capture> capture = ScreenCapture::captureDisplay(ScreenCapture::displayID(screen), rect);
     grab.reset();
     if (!capture) {
-        showToast({.text = QStringLiteral("Capture failed: ") + capture.error().description,
+        showToast({.text = tr("Capture failed: %1").arg(capture.error().description),
             .symbol = warningSymbol,
             .duration = toastSeconds});
         return std::nullopt;
@@ -257,7 +256,7 @@ void CaptureCoordinator::runAfterCaptureActions(const std::shared_ptr<CaptureIte
         return;
     }
     if (settings.afterCopy())
-        showToast({.text = QStringLiteral("Copied to clipboard"),
+        showToast({.text = tr("Copied to clipboard"),
             .symbol = QStringLiteral("checkmark.circle.fill"),
             .duration = toastSeconds});
 }
@@ -269,12 +268,12 @@ bool CaptureCoordinator::ensureScreenCaptureAccess()
         return true;
     access->request();
     QMessageBox alert;
-    alert.setText(QStringLiteral("Screen Recording permission needed"));
+    alert.setText(tr("Screen Recording permission needed"));
     // Only a desktop that can refuse (a portal) gets here; it asks the user itself.
-    alert.setInformativeText(QStringLiteral(
-        "Vantrel needs permission to capture the screen. Allow it when your desktop asks, or in its privacy "
-        "settings, then try again."));
-    alert.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert.setInformativeText(
+        tr("Vantrel needs permission to capture the screen. Allow it when your desktop asks, or in its privacy "
+           "settings, then try again."));
+    alert.addButton(tr("OK"), QMessageBox::AcceptRole);
     alert.exec();
     return false;
 }
@@ -284,7 +283,7 @@ void CaptureCoordinator::pinFromClipboard()
     Clipboard* clipboard = Service<Clipboard>::find();
     const std::optional<QImage> image = clipboard ? clipboard->image() : std::nullopt;
     if (!image || image->isNull()) {
-        showToast({.text = QStringLiteral("No image on the clipboard"),
+        showToast({.text = tr("No image on the clipboard"),
             .symbol = QStringLiteral("doc.on.clipboard"),
             .duration = toastSeconds});
         return;

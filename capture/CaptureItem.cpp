@@ -16,6 +16,7 @@
 #include "XdgPaths.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ namespace {
 
 void toastSaveFailed()
 {
-    showToast({.text = QStringLiteral("Save failed"),
+    showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Save failed"),
         .symbol = QStringLiteral("exclamationmark.triangle.fill"),
         .duration = 1.6});
 }
@@ -163,7 +164,7 @@ void CaptureItem::copyToClipboard(bool quiet)
     }
     // An item whose picture could not be read puts nothing there, and says nothing.
     if (copied && !quiet)
-        showToast({.text = QStringLiteral("Copied to clipboard"),
+        showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Copied to clipboard"),
             .symbol = QStringLiteral("checkmark.circle.fill"),
             .duration = 1.6});
 }
@@ -200,9 +201,10 @@ std::optional<QUrl> CaptureItem::save(bool quiet)
     }
     savedURL = QUrl::fromLocalFile(*written);
     if (!quiet)
-        showToast({.text = QStringLiteral("Saved to ") + QDir(folder).dirName(),
-            .symbol = QStringLiteral("arrow.down.circle.fill"),
-            .duration = 1.6});
+        showToast(
+            {.text = QCoreApplication::translate("vantrel::CaptureItem", "Saved to %1").arg(QDir(folder).dirName()),
+                .symbol = QStringLiteral("arrow.down.circle.fill"),
+                .duration = 1.6});
     return savedURL;
 }
 

@@ -73,27 +73,24 @@ OverlayBar::OverlayBar(OverlayPurpose purpose, QWidget* parent)
     };
     switch (purpose) {
     case OverlayPurpose::allInOne:
-        action(addButton(QStringLiteral("Capture"), QStringLiteral("camera"), true), OverlayAction::screenshot);
-        action(addButton(QStringLiteral("Text"), QStringLiteral("text.viewfinder"), false), OverlayAction::ocr);
-        action(addButton(QStringLiteral("Timer"), QStringLiteral("timer"), false), OverlayAction::selfTimer);
-        action(addButton(QStringLiteral("Scrolling"), QStringLiteral("arrow.up.and.down.text.horizontal"), false),
+        action(addButton(tr("Capture"), QStringLiteral("camera"), true), OverlayAction::screenshot);
+        action(addButton(tr("Text"), QStringLiteral("text.viewfinder"), false), OverlayAction::ocr);
+        action(addButton(tr("Timer"), QStringLiteral("timer"), false), OverlayAction::selfTimer);
+        action(addButton(tr("Scrolling"), QStringLiteral("arrow.up.and.down.text.horizontal"), false),
             OverlayAction::scrolling);
         layout->addWidget(separator(this));
-        action(addButton(QStringLiteral("Record"), QStringLiteral("record.circle"), false), OverlayAction::recordVideo);
-        action(addButton(QStringLiteral("GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
+        action(addButton(tr("Record"), QStringLiteral("record.circle"), false), OverlayAction::recordVideo);
+        action(addButton(tr("GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
         break;
     case OverlayPurpose::record: {
-        action(addButton(QStringLiteral("Record Video"), QStringLiteral("record.circle"), true),
-            OverlayAction::recordVideo);
-        action(addButton(QStringLiteral("Record GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
-        QAbstractButton* fullscreen
-            = addButton(QStringLiteral("Fullscreen"), QStringLiteral("rectangle.dashed"), false);
+        action(addButton(tr("Record Video"), QStringLiteral("record.circle"), true), OverlayAction::recordVideo);
+        action(addButton(tr("Record GIF"), QStringLiteral("photo.stack"), false), OverlayAction::recordGIF);
+        QAbstractButton* fullscreen = addButton(tr("Fullscreen"), QStringLiteral("rectangle.dashed"), false);
         connect(fullscreen, &QAbstractButton::clicked, this, &OverlayBar::fullscreenPressed);
         break;
     }
     case OverlayPurpose::scrolling:
-        action(addButton(QStringLiteral("Start Scrolling Capture"), QStringLiteral("arrow.up.and.down.text.horizontal"),
-                   true),
+        action(addButton(tr("Start Scrolling Capture"), QStringLiteral("arrow.up.and.down.text.horizontal"), true),
             OverlayAction::scrolling);
         break;
     default: break;
@@ -101,8 +98,8 @@ OverlayBar::OverlayBar(OverlayPurpose purpose, QWidget* parent)
 
     auto* cancel = new QToolButton(this);
     cancel->setIcon(whiteSymbol(QStringLiteral("xmark"), devicePixelRatioF()));
-    cancel->setToolTip(QStringLiteral("Cancel"));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    cancel->setToolTip(tr("Cancel"));
+    cancel->setAccessibleName(tr("Cancel"));
     if (cancel->icon().isNull())
         cancel->setText(QStringLiteral("\u2715"));
     connect(cancel, &QAbstractButton::clicked, this, &OverlayBar::cancelPressed);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OverlayTypes.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 bool hasBar(OverlayPurpose purpose)
@@ -43,13 +45,19 @@ OverlayAction defaultAction(OverlayPurpose purpose)
 QString areaHint(OverlayPurpose purpose)
 {
     switch (purpose) {
-    case OverlayPurpose::ocr: return QStringLiteral("Select an area to recognize text");
-    case OverlayPurpose::selfTimer: return QStringLiteral("Select an area — the timer starts after you release");
+    case OverlayPurpose::ocr:
+        return QCoreApplication::translate("vantrel::OverlayView", "Select an area to recognize text");
+    case OverlayPurpose::selfTimer:
+        return QCoreApplication::translate(
+            "vantrel::OverlayView", "Select an area — the timer starts after you release");
     case OverlayPurpose::allInOne:
-        return QStringLiteral("Drag to select an area  ·  Space: window mode  ·  Esc: cancel");
+        return QCoreApplication::translate(
+            "vantrel::OverlayView", "Drag to select an area  ·  Space: window mode  ·  Esc: cancel");
     case OverlayPurpose::record:
-        return QStringLiteral("Drag to select an area to record  ·  Space: window  ·  Esc: cancel");
-    case OverlayPurpose::scrolling: return QStringLiteral("Select the scrollable area");
+        return QCoreApplication::translate(
+            "vantrel::OverlayView", "Drag to select an area to record  ·  Space: window  ·  Esc: cancel");
+    case OverlayPurpose::scrolling:
+        return QCoreApplication::translate("vantrel::OverlayView", "Select the scrollable area");
     case OverlayPurpose::screenshot:
     case OverlayPurpose::window: return QString();
     }
@@ -58,7 +66,8 @@ QString areaHint(OverlayPurpose purpose)
 
 QString windowModeHint()
 {
-    return QStringLiteral("Click a window to capture it  ·  Space: area mode  ·  Esc: cancel");
+    return QCoreApplication::translate(
+        "vantrel::OverlayView", "Click a window to capture it  ·  Space: area mode  ·  Esc: cancel");
 }
 
 } // namespace vantrel

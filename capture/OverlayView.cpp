@@ -276,7 +276,7 @@ void OverlayView::paintContent(QPainter& p)
             p.drawRoundedRect(frame.adjusted(1, 1, -1, -1), 10, 10);
             const QString label = !window->applicationName.isEmpty() ? window->applicationName
                 : !window->title.isEmpty()                           ? window->title
-                                                                     : QStringLiteral("Window");
+                                                                     : tr("Window");
             drawPill(p, label, frame.center());
         }
     } else if (!selection || selection->isEmpty()) {

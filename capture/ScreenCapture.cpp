@@ -5,6 +5,7 @@
 #include "Service.h"
 #include "WindowShadow.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPointer>
@@ -24,14 +25,16 @@ ScreenGrabber* grabber()
 
 Error displayNotFound()
 {
-    return Error {.domain = QStringLiteral("Vantrel"), .code = 1, .description = QStringLiteral("Display not found")};
+    return Error {.domain = QStringLiteral("Vantrel"),
+        .code = 1,
+        .description = QCoreApplication::translate("ScreenCapture", "Display not found")};
 }
 
 Error unavailable()
 {
     return Error {.domain = QStringLiteral("Vantrel"),
         .code = 2,
-        .description = QStringLiteral("Screen capture is not available")};
+        .description = QCoreApplication::translate("ScreenCapture", "Screen capture is not available")};
 }
 
 // When the windowing system names no display, screens are numbered from 1 in screen order.
@@ -106,8 +109,9 @@ Expected<Capture> captureDisplay(quint32 id, std::optional<QRectF> rect, QImage 
     const QRectF area = rect.value_or(QRectF(QPointF(0, 0), QSizeF(screen->geometry().size())));
     const QRect pixels = toPixels(area, scale);
     if (pixels.isEmpty())
-        return Error {
-            .domain = QStringLiteral("Vantrel"), .code = 3, .description = QStringLiteral("The capture area is empty")};
+        return Error {.domain = QStringLiteral("Vantrel"),
+            .code = 3,
+            .description = QCoreApplication::translate("ScreenCapture", "The capture area is empty")};
     Expected<QImage> image = source->grabScreenInto(screen, pixels, std::move(recycled));
     if (!image)
         return image.error();

@@ -86,8 +86,8 @@ void ScrollingCapture::buildInterface()
 QString ScrollingCapture::statusText() const
 {
     if (m_stitcher.empty())
-        return QStringLiteral("Scroll slowly…");
-    return QStringLiteral("Scroll slowly…  %1 pt").arg(qint64(double(m_stitcher.height()) / m_scale));
+        return tr("Scroll slowly…");
+    return tr("Scroll slowly…  %1 pt").arg(qint64(double(m_stitcher.height()) / m_scale));
 }
 
 void ScrollingCapture::updateStatus()

@@ -52,7 +52,7 @@ ScrollingCapturePanel::ScrollingCapturePanel(const QRect& keepOut)
         setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(ScrollingCaptureLayout::panelWidth, ScrollingCaptureLayout::panelHeight);
 
-    m_status = new QLabel(QStringLiteral("Scroll slowly…"), this);
+    m_status = new QLabel(tr("Scroll slowly…"), this);
     QFont font = m_status->font();
     font.setPixelSize(12);
     font.setWeight(QFont::Medium);
@@ -61,9 +61,9 @@ ScrollingCapturePanel::ScrollingCapturePanel(const QRect& keepOut)
     palette.setColor(QPalette::WindowText, Qt::white);
     m_status->setPalette(palette);
 
-    m_done = bezelButton(QStringLiteral("Done"), this, true);
+    m_done = bezelButton(tr("Done"), this, true);
     m_done->setToolTip(QKeySequence(Qt::Key_Return).toString(QKeySequence::NativeText));
-    m_cancel = bezelButton(QStringLiteral("Cancel"), this, false);
+    m_cancel = bezelButton(tr("Cancel"), this, false);
 
     auto* row = new QHBoxLayout(this);
     row->setSpacing(8);

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -64,8 +65,8 @@ public:
     {
         setFixedSize(swatchSize, swatchSize);
         setFocusPolicy(Qt::NoFocus);
-        setToolTip(preset.name);
-        setAccessibleName(preset.name);
+        setToolTip(shownName(preset));
+        setAccessibleName(shownName(preset));
     }
     bool isOutlined() const
     {
@@ -112,7 +113,7 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     column->setSpacing(14);
     column->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
-    m_enabled = new QCheckBox(QStringLiteral("Background"), m_content);
+    m_enabled = new QCheckBox(tr("Background"), m_content);
     QFont headline = m_enabled->font();
     headline.setBold(true);
     m_enabled->setFont(headline);
@@ -143,20 +144,20 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     grid->setColumnStretch(4, 1);
     column->addLayout(grid);
 
-    m_padding = addSlider(QStringLiteral("Padding"), [](BackgroundSettings& s, double v) { s.padding = v; });
-    m_cornerRadius
-        = addSlider(QStringLiteral("Corner Radius"), [](BackgroundSettings& s, double v) { s.cornerRadius = v; });
-    m_shadow = addSlider(QStringLiteral("Shadow"), [](BackgroundSettings& s, double v) { s.shadow = v; });
+    m_padding = addSlider(tr("Padding"), [](BackgroundSettings& s, double v) { s.padding = v; });
+    m_cornerRadius = addSlider(tr("Corner Radius"), [](BackgroundSettings& s, double v) { s.cornerRadius = v; });
+    m_shadow = addSlider(tr("Shadow"), [](BackgroundSettings& s, double v) { s.shadow = v; });
 
     // The aspect ratios are exclusive, so they read as one segmented row.
-    column->addWidget(caption(QStringLiteral("Aspect Ratio"), m_content));
+    column->addWidget(caption(tr("Aspect Ratio"), m_content));
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
     auto* group = new QButtonGroup(this);
     group->setExclusive(true);
     for (AspectRatio aspect : allAspectRatios) {
         auto* segment = new QToolButton(m_content);
-        segment->setText(rawValue(aspect));
+        // "Auto" is stored as it reads in English; the ratios read alike in every language.
+        segment->setText(aspect == AspectRatio::automatic ? tr("Auto") : rawValue(aspect));
         segment->setCheckable(true);
         segment->setFocusPolicy(Qt::NoFocus);
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -170,7 +171,7 @@ BackgroundPanel::BackgroundPanel(EditorDocument* doc, CanvasView* canvas, QWidge
     }
     column->addLayout(segments);
 
-    m_autoBalance = new QPushButton(QStringLiteral("Auto Balance"), m_content);
+    m_autoBalance = new QPushButton(tr("Auto Balance"), m_content);
     m_autoBalance->setFocusPolicy(Qt::NoFocus);
     connect(m_autoBalance, &QPushButton::clicked, this, [this] {
         m_canvas->endTextEditing();

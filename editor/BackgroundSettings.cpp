@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BackgroundSettings.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace vantrel {
@@ -66,26 +68,26 @@ const std::vector<BackgroundPreset>& presets()
             std::vector<std::array<int, 3>> colors;
         };
         const std::vector<Row> rows = {
-            {"Sunrise", {{255, 154, 139}, {255, 106, 136}, {255, 153, 172}}},
-            {"Ocean", {{46, 49, 146}, {27, 255, 255}}},
-            {"Grape", {{142, 45, 226}, {74, 0, 224}}},
-            {"Peach", {{255, 222, 233}, {181, 255, 252}}},
-            {"Lime", {{212, 252, 121}, {150, 230, 161}}},
-            {"Flamingo", {{240, 147, 251}, {245, 87, 108}}},
-            {"Sky", {{79, 172, 254}, {0, 242, 254}}},
-            {"Mango", {{246, 211, 101}, {253, 160, 133}}},
-            {"Night", {{35, 37, 38}, {65, 67, 69}}},
-            {"Aurora", {{67, 233, 123}, {56, 249, 215}}},
-            {"Dusk", {{15, 32, 39}, {32, 58, 67}, {44, 83, 100}}},
-            {"Candy", {{161, 140, 209}, {251, 194, 235}}},
-            {"Fire", {{248, 54, 0}, {249, 212, 35}}},
-            {"Mint", {{11, 163, 96}, {60, 186, 146}}},
-            {"Royal", {{20, 30, 48}, {36, 59, 85}}},
-            {"Cotton", {{250, 208, 196}, {255, 209, 255}}},
-            {"White", {{245, 245, 247}}},
-            {"Graphite", {{28, 28, 30}}},
-            {"Blue", {{10, 132, 255}}},
-            {"Orange", {{255, 159, 10}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Sunrise"), {{255, 154, 139}, {255, 106, 136}, {255, 153, 172}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Ocean"), {{46, 49, 146}, {27, 255, 255}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Grape"), {{142, 45, 226}, {74, 0, 224}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Peach"), {{255, 222, 233}, {181, 255, 252}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Lime"), {{212, 252, 121}, {150, 230, 161}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Flamingo"), {{240, 147, 251}, {245, 87, 108}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Sky"), {{79, 172, 254}, {0, 242, 254}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Mango"), {{246, 211, 101}, {253, 160, 133}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Night"), {{35, 37, 38}, {65, 67, 69}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Aurora"), {{67, 233, 123}, {56, 249, 215}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Dusk"), {{15, 32, 39}, {32, 58, 67}, {44, 83, 100}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Candy"), {{161, 140, 209}, {251, 194, 235}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Fire"), {{248, 54, 0}, {249, 212, 35}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Mint"), {{11, 163, 96}, {60, 186, 146}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Royal"), {{20, 30, 48}, {36, 59, 85}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Cotton"), {{250, 208, 196}, {255, 209, 255}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "White"), {{245, 245, 247}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Graphite"), {{28, 28, 30}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Blue"), {{10, 132, 255}}},
+            {QT_TRANSLATE_NOOP("BackgroundPreset", "Orange"), {{255, 159, 10}}},
         };
         std::vector<BackgroundPreset> result;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -100,6 +102,11 @@ const std::vector<BackgroundPreset>& presets()
         return result;
     }();
     return table;
+}
+
+QString shownName(const BackgroundPreset& preset)
+{
+    return QCoreApplication::translate("BackgroundPreset", preset.name.toUtf8().constData());
 }
 
 const BackgroundPreset& presetFor(qint64 presetID)

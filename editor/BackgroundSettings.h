@@ -61,13 +61,15 @@ CanvasLayout canvasLayout(const BackgroundSettings& settings, QSizeF contentSize
 struct BackgroundPreset
 {
     qint64 id = 0;
-    QString name;
+    QString name; // English, as the table has it; shownName() for the user's language
     QList<QColor> colors; // gradient stops in order, sRGB
     double angle = 135; // degrees
 };
 
 // The fixed table of 20 presets, in swatch order.
 const std::vector<BackgroundPreset>& presets();
+// The preset's name in the user's language.
+QString shownName(const BackgroundPreset& preset);
 // The preset a `presetID` selects: its index modulo the table size, negative ids included.
 const BackgroundPreset& presetFor(qint64 presetID);
 

@@ -10,6 +10,7 @@
 #include "Workspace.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDrag>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -42,7 +43,7 @@ QPushButton* barButton(const QString& text, const QString& symbolName, QWidget* 
 
 QString outputSizeLabel(long long width, long long height)
 {
-    return QString::asprintf("%lld × %lld px", width, height);
+    return QCoreApplication::translate("vantrel::EditorBottomBar", "%1 × %2 px").arg(width).arg(height);
 }
 
 std::optional<DragPayload> dragPayload(const std::optional<QUrl>& file, double devicePixelRatio)
@@ -84,8 +85,8 @@ DragHandle::DragHandle(EditorWindowController* controller, QWidget* parent)
 {
     setFixedSize(96, 28);
     setCursor(Qt::OpenHandCursor);
-    setToolTip(QStringLiteral("Drag the image into any app"));
-    setAccessibleName(QStringLiteral("Drag me"));
+    setToolTip(tr("Drag the image into any app"));
+    setAccessibleName(tr("Drag me"));
 }
 
 void DragHandle::paintEvent(QPaintEvent*)
@@ -100,7 +101,7 @@ void DragHandle::paintEvent(QPaintEvent*)
     font.setWeight(QFont::Medium);
     painter.setFont(font);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("✥  Drag me"));
+    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("✥  ") + tr("Drag me"));
 }
 
 void DragHandle::mousePressEvent(QMouseEvent* event)
@@ -153,33 +154,33 @@ EditorBottomBar::EditorBottomBar(EditorDocument* doc, EditorWindowController* co
     m_dragHandle = new DragHandle(controller, this);
     row->addWidget(m_dragHandle);
 
-    m_text = barButton(QStringLiteral("Text"), QStringLiteral("text.viewfinder"), this);
+    m_text = barButton(tr("Text"), QStringLiteral("text.viewfinder"), this);
     connect(m_text, &QPushButton::clicked, controller, &EditorWindowController::recognizeText);
     row->addWidget(m_text);
 
-    m_pin = barButton(QStringLiteral("Pin"), QStringLiteral("pin"), this);
+    m_pin = barButton(tr("Pin"), QStringLiteral("pin"), this);
     connect(m_pin, &QPushButton::clicked, controller, &EditorWindowController::pin);
     row->addWidget(m_pin);
 
     m_share = new QToolButton(this);
     m_share->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
     m_share->setFixedSize(34, 24);
-    m_share->setAccessibleName(QStringLiteral("Share"));
-    m_share->setToolTip(QStringLiteral("Share"));
+    m_share->setAccessibleName(tr("Share"));
+    m_share->setToolTip(tr("Share"));
     m_share->setFocusPolicy(Qt::NoFocus);
     connect(m_share, &QToolButton::clicked, this, &EditorBottomBar::share);
     row->addWidget(m_share);
 
-    m_saveAs = barButton(QStringLiteral("Save As…"), QString(), this);
+    m_saveAs = barButton(tr("Save As…"), QString(), this);
     connect(m_saveAs, &QPushButton::clicked, controller, &EditorWindowController::saveAs);
     row->addWidget(m_saveAs);
 
-    m_copy = barButton(QStringLiteral("Copy"), QStringLiteral("doc.on.doc"), this);
+    m_copy = barButton(tr("Copy"), QStringLiteral("doc.on.doc"), this);
     connect(m_copy, &QPushButton::clicked, controller, &EditorWindowController::copy);
     row->addWidget(m_copy);
 
     // The prominent button: accent-coloured.
-    m_save = barButton(QStringLiteral("Save"), QStringLiteral("square.and.arrow.down"), this);
+    m_save = barButton(tr("Save"), QStringLiteral("square.and.arrow.down"), this);
     QPalette prominent = m_save->palette();
     prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
     prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
@@ -200,22 +201,21 @@ void EditorBottomBar::refresh()
 QMenu* EditorBottomBar::shareMenu(const QUrl& file, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    menu->addAction(QStringLiteral("Open With…"), [file] {
+    menu->addAction(tr("Open With…"), [file] {
         if (Workspace* workspace = Service<Workspace>::find())
             workspace->openWith(file);
     });
-    menu->addAction(QStringLiteral("Show in File Manager"), [file] {
+    menu->addAction(tr("Show in File Manager"), [file] {
         if (Workspace* workspace = Service<Workspace>::find())
             workspace->reveal(file);
     });
-    menu->addAction(QStringLiteral("Copy File Path"), [file] {
+    menu->addAction(tr("Copy File Path"), [file] {
         Clipboard* clipboard = Service<Clipboard>::find();
         if (!clipboard)
             return;
         clipboard->write({.text = file.toLocalFile()});
-        showToast({.text = QStringLiteral("Copied to clipboard"),
-            .symbol = QStringLiteral("checkmark.circle.fill"),
-            .duration = 1.6});
+        showToast(
+            {.text = tr("Copied to clipboard"), .symbol = QStringLiteral("checkmark.circle.fill"), .duration = 1.6});
     });
     return menu;
 }

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -51,7 +52,8 @@ public:
     {
         setFixedSize(30, 28);
         setFocusPolicy(Qt::NoFocus);
-        setToolTip(title(tool) + QStringLiteral(" (") + QString(key(tool)).toUpper() + QLatin1Char(')'));
+        setToolTip(QCoreApplication::translate("vantrel::EditorToolbar", "%1 (%2)", "a tool and its key")
+                       .arg(title(tool), QString(key(tool)).toUpper()));
         setAccessibleName(title(tool));
     }
 
@@ -293,7 +295,7 @@ const std::array<QColor, 9>& swatchColors()
 
 QString pointLabel(long long points)
 {
-    return QString::asprintf("%lld pt", points);
+    return QCoreApplication::translate("vantrel::EditorToolbar", "%1 pt").arg(points);
 }
 
 EditorToolbar::EditorToolbar(
@@ -352,7 +354,7 @@ EditorToolbar::EditorToolbar(
     m_colorWell->setIconSize(QSize(22, 22));
     m_colorWell->setAutoRaise(true);
     m_colorWell->setFocusPolicy(Qt::NoFocus);
-    m_colorWell->setToolTip(QStringLiteral("Colour"));
+    m_colorWell->setToolTip(tr("Colour"));
     connect(m_colorWell, &QToolButton::clicked, this, [this] {
         auto* dialog = new QColorDialog(m_doc->color(), window());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -364,7 +366,7 @@ EditorToolbar::EditorToolbar(
     colours->addWidget(m_colorWell);
     row->addWidget(colourBox);
 
-    m_strokeWidth = menuButton(QStringLiteral("lineweight"), QStringLiteral("Stroke width"), content);
+    m_strokeWidth = menuButton(QStringLiteral("lineweight"), tr("Stroke width"), content);
     for (int points : strokeWidths) {
         QAction* action = m_strokeWidth->menu()->addAction(pointLabel(points));
         action->setCheckable(true);
@@ -375,8 +377,7 @@ EditorToolbar::EditorToolbar(
     row->addWidget(m_strokeWidth);
 
     m_arrowStyle = new QComboBox(content);
-    m_arrowStyle->addItems(
-        {QStringLiteral("Tapered"), QStringLiteral("Classic"), QStringLiteral("Double"), QStringLiteral("Curved")});
+    m_arrowStyle->addItems({tr("Tapered"), tr("Classic"), tr("Double"), tr("Curved")});
     m_arrowStyle->setFixedWidth(92);
     m_arrowStyle->setFocusPolicy(Qt::NoFocus);
     connect(m_arrowStyle, &QComboBox::activated, this,
@@ -384,14 +385,13 @@ EditorToolbar::EditorToolbar(
     row->addWidget(m_arrowStyle);
 
     m_textStyle = new QComboBox(content);
-    m_textStyle->addItems(
-        {QStringLiteral("Plain"), QStringLiteral("Outline"), QStringLiteral("Label"), QStringLiteral("Shadow")});
+    m_textStyle->addItems({tr("Plain"), tr("Outline"), tr("Label"), tr("Shadow")});
     m_textStyle->setFixedWidth(84);
     m_textStyle->setFocusPolicy(Qt::NoFocus);
     connect(m_textStyle, &QComboBox::activated, this,
         [this](int index) { act([=, this] { m_doc->setTextStyle(index); }); });
     row->addWidget(m_textStyle);
-    m_fontSize = menuButton(QStringLiteral("textformat.size"), QStringLiteral("Font size"), content);
+    m_fontSize = menuButton(QStringLiteral("textformat.size"), tr("Font size"), content);
     for (int points : fontSizes) {
         QAction* action = m_fontSize->menu()->addAction(pointLabel(points));
         action->setCheckable(true);
@@ -402,12 +402,12 @@ EditorToolbar::EditorToolbar(
     row->addWidget(m_fontSize);
 
     // Crop's own buttons; shown only while the crop tool is chosen.
-    m_cropDone = new QPushButton(QStringLiteral("Done"), content);
+    m_cropDone = new QPushButton(tr("Done"), content);
     m_cropDone->setFocusPolicy(Qt::NoFocus);
     m_cropDone->setShortcut(QKeySequence(Qt::Key_Return));
     connect(m_cropDone, &QPushButton::clicked, this, [this] { act([this] { m_doc->setTool(Tool::select); }); });
     row->addWidget(m_cropDone);
-    m_cropReset = new QPushButton(QStringLiteral("Reset"), content);
+    m_cropReset = new QPushButton(tr("Reset"), content);
     m_cropReset->setFocusPolicy(Qt::NoFocus);
     connect(m_cropReset, &QPushButton::clicked, this, [this] {
         act([this] {
@@ -419,29 +419,29 @@ EditorToolbar::EditorToolbar(
 
     // Undo, redo, transforms and the background toggle: one cluster at the trailing end.
     auto [trailingBox, trailing] = cluster(6);
-    m_undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo (Ctrl+Z)"), content);
+    m_undo = symbolButton(QStringLiteral("arrow.uturn.backward"), tr("Undo (Ctrl+Z)"), content);
     connect(m_undo, &QToolButton::clicked, controller, &EditorWindowController::undo);
     trailing->addWidget(m_undo);
-    m_redo = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("Redo (Shift+Ctrl+Z)"), content);
+    m_redo = symbolButton(QStringLiteral("arrow.uturn.forward"), tr("Redo (Shift+Ctrl+Z)"), content);
     connect(m_redo, &QToolButton::clicked, controller, &EditorWindowController::redo);
     trailing->addWidget(m_redo);
 
-    m_transform = menuButton(QStringLiteral("rotate.right"), QStringLiteral("Rotate, flip & resize"), content);
+    m_transform = menuButton(QStringLiteral("rotate.right"), tr("Rotate, flip & resize"), content);
     QMenu* transforms = m_transform->menu();
     auto addTransform = [&](const QString& text, std::function<void()> command) {
         connect(transforms->addAction(text), &QAction::triggered, this, [this, command] { act(command); });
     };
-    addTransform(QStringLiteral("Rotate Left"), [this] { m_doc->transform(-90, false, false); });
-    addTransform(QStringLiteral("Rotate Right"), [this] { m_doc->transform(90, false, false); });
-    addTransform(QStringLiteral("Flip Horizontal"), [this] { m_doc->transform(0, true, false); });
-    addTransform(QStringLiteral("Flip Vertical"), [this] { m_doc->transform(0, false, true); });
+    addTransform(tr("Rotate Left"), [this] { m_doc->transform(-90, false, false); });
+    addTransform(tr("Rotate Right"), [this] { m_doc->transform(90, false, false); });
+    addTransform(tr("Flip Horizontal"), [this] { m_doc->transform(0, true, false); });
+    addTransform(tr("Flip Vertical"), [this] { m_doc->transform(0, false, true); });
     transforms->addSeparator();
-    addTransform(QStringLiteral("Resize to 50%"), [this] { m_doc->resize(m_doc->base().width() / 2); });
-    addTransform(QStringLiteral("Resize to 1x (non-HiDPI)"),
+    addTransform(tr("Resize to 50%"), [this] { m_doc->resize(m_doc->base().width() / 2); });
+    addTransform(tr("Resize to 1x (non-HiDPI)"),
         [this] { m_doc->resize(static_cast<int>(std::trunc(m_doc->base().width() / m_doc->scale()))); });
     trailing->addWidget(m_transform);
 
-    m_backgroundToggle = symbolButton(QStringLiteral("photo.artframe"), QStringLiteral("Background tool"), content);
+    m_backgroundToggle = symbolButton(QStringLiteral("photo.artframe"), tr("Background tool"), content);
     m_backgroundToggle->setCheckable(true);
     connect(m_backgroundToggle, &QToolButton::toggled, this, [this](bool shown) {
         if (shown != m_doc->showBackgroundPanel())

@@ -139,7 +139,7 @@ EditorWindowController::EditorWindowController(std::shared_ptr<CaptureItem> item
     , m_window(std::make_unique<EditorWindow>(this))
 {
     EditorWindow* window = m_window.get();
-    window->setWindowTitle(QStringLiteral("Vantrel Editor"));
+    window->setWindowTitle(tr("Vantrel Editor"));
     window->setMinimumSize(minimumWidth, minimumHeight);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
 

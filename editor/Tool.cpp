@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Tool.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 namespace {
@@ -14,20 +16,20 @@ struct ToolInfo
 };
 
 constexpr std::array<ToolInfo, 14> infos = {{
-    {"select", "Select & Move", "cursorarrow", 'v'},
-    {"crop", "Crop", "crop", 'c'},
-    {"rectangle", "Rectangle", "rectangle", 'r'},
-    {"filledRect", "Filled Rectangle", "rectangle.fill", 'f'},
-    {"ellipse", "Ellipse", "circle", 'o'},
-    {"line", "Line", "line.diagonal", 'l'},
-    {"arrow", "Arrow", "arrow.up.right", 'a'},
-    {"text", "Text", "textformat", 't'},
-    {"pencil", "Pencil", "scribble", 'p'},
-    {"highlighter", "Highlighter", "highlighter", 'h'},
-    {"counter", "Counter", "1.circle", 'n'},
-    {"blur", "Blur", "drop", 'b'},
-    {"pixelate", "Pixelate", "checkerboard.rectangle", 'x'},
-    {"spotlight", "Spotlight", "flashlight.on.fill", 's'},
+    {"select", QT_TRANSLATE_NOOP("Tool", "Select & Move"), "cursorarrow", 'v'},
+    {"crop", QT_TRANSLATE_NOOP("Tool", "Crop"), "crop", 'c'},
+    {"rectangle", QT_TRANSLATE_NOOP("Tool", "Rectangle"), "rectangle", 'r'},
+    {"filledRect", QT_TRANSLATE_NOOP("Tool", "Filled Rectangle"), "rectangle.fill", 'f'},
+    {"ellipse", QT_TRANSLATE_NOOP("Tool", "Ellipse"), "circle", 'o'},
+    {"line", QT_TRANSLATE_NOOP("Tool", "Line"), "line.diagonal", 'l'},
+    {"arrow", QT_TRANSLATE_NOOP("Tool", "Arrow"), "arrow.up.right", 'a'},
+    {"text", QT_TRANSLATE_NOOP("Tool", "Text"), "textformat", 't'},
+    {"pencil", QT_TRANSLATE_NOOP("Tool", "Pencil"), "scribble", 'p'},
+    {"highlighter", QT_TRANSLATE_NOOP("Tool", "Highlighter"), "highlighter", 'h'},
+    {"counter", QT_TRANSLATE_NOOP("Tool", "Counter"), "1.circle", 'n'},
+    {"blur", QT_TRANSLATE_NOOP("Tool", "Blur"), "drop", 'b'},
+    {"pixelate", QT_TRANSLATE_NOOP("Tool", "Pixelate"), "checkerboard.rectangle", 'x'},
+    {"spotlight", QT_TRANSLATE_NOOP("Tool", "Spotlight"), "flashlight.on.fill", 's'},
 }};
 
 const ToolInfo& info(Tool tool)
@@ -53,7 +55,7 @@ std::optional<Tool> toolFromRaw(const QString& raw)
 
 QString title(Tool tool)
 {
-    return QString::fromLatin1(info(tool).title);
+    return QCoreApplication::translate("Tool", info(tool).title);
 }
 
 QString symbol(Tool tool)

@@ -25,6 +25,8 @@ packages=(
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-composite0-dev libxcb-randr0-dev libxcb-xinput-dev
     libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-shape0-dev libxcb-xtest0-dev
     libxcb-image0-dev libxcb-damage0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
+    # lupdate and lrelease: the translation template and the compiled languages
+    qt6-l10n-tools
     # media, recognition, sound
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
     libpulse-dev libtesseract-dev tesseract-ocr-eng libzxing-dev libgif-dev libimagequant-dev libpng-dev

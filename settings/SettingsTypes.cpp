@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SettingsTypes.h"
 
+#include <QCoreApplication>
+
 namespace vantrel {
 
 namespace {
@@ -12,17 +14,17 @@ struct ActionNames
 };
 
 constexpr std::array<ActionNames, 11> actionNames = {{
-    {"allInOne", "All-In-One"},
-    {"captureArea", "Capture Area"},
-    {"capturePreviousArea", "Capture Previous Area"},
-    {"captureFullscreen", "Capture Fullscreen"},
-    {"captureWindow", "Capture Window"},
-    {"selfTimer", "Self-Timer"},
-    {"scrollingCapture", "Scrolling Capture"},
-    {"captureText", "Capture Text (OCR)"},
-    {"recordScreen", "Record Screen"},
-    {"openHistory", "Open Capture History"},
-    {"pinFromClipboard", "Pin Image from Clipboard"},
+    {"allInOne", QT_TRANSLATE_NOOP("HotKeyAction", "All-In-One")},
+    {"captureArea", QT_TRANSLATE_NOOP("HotKeyAction", "Capture Area")},
+    {"capturePreviousArea", QT_TRANSLATE_NOOP("HotKeyAction", "Capture Previous Area")},
+    {"captureFullscreen", QT_TRANSLATE_NOOP("HotKeyAction", "Capture Fullscreen")},
+    {"captureWindow", QT_TRANSLATE_NOOP("HotKeyAction", "Capture Window")},
+    {"selfTimer", QT_TRANSLATE_NOOP("HotKeyAction", "Self-Timer")},
+    {"scrollingCapture", QT_TRANSLATE_NOOP("HotKeyAction", "Scrolling Capture")},
+    {"captureText", QT_TRANSLATE_NOOP("HotKeyAction", "Capture Text (OCR)")},
+    {"recordScreen", QT_TRANSLATE_NOOP("HotKeyAction", "Record Screen")},
+    {"openHistory", QT_TRANSLATE_NOOP("HotKeyAction", "Open Capture History")},
+    {"pinFromClipboard", QT_TRANSLATE_NOOP("HotKeyAction", "Pin Image from Clipboard")},
 }};
 
 } // namespace
@@ -39,7 +41,7 @@ QString rawValue(HotKeyAction action)
 
 QString title(HotKeyAction action)
 {
-    return QString::fromLatin1(actionNames.at(position(action)).title);
+    return QCoreApplication::translate("HotKeyAction", actionNames.at(position(action)).title);
 }
 
 std::optional<HotKeyAction> hotKeyActionFromRaw(const QString& raw)

@@ -182,11 +182,11 @@ void PinWindow::zoom(double factor)
 QMenu* PinWindow::makeContextMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    menu->addAction(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), this, &PinWindow::copyImage);
-    menu->addAction(QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this, &PinWindow::saveImage);
-    menu->addAction(QStringLiteral("Annotate"), this, &PinWindow::annotate);
+    menu->addAction(tr("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), this, &PinWindow::copyImage);
+    menu->addAction(tr("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), this, &PinWindow::saveImage);
+    menu->addAction(tr("Annotate"), this, &PinWindow::annotate);
     menu->addSeparator();
-    QMenu* opacity = menu->addMenu(QStringLiteral("Opacity"));
+    QMenu* opacity = menu->addMenu(tr("Opacity"));
     for (int percent : opacityLevels) {
         QAction* level = opacity->addAction(QStringLiteral("%1%").arg(percent));
         level->setData(percent);
@@ -194,10 +194,10 @@ QMenu* PinWindow::makeContextMenu(QWidget* parent)
         level->setChecked(std::abs(percent - m_alpha * 100) <= 1);
         connect(level, &QAction::triggered, this, [this, percent] { setOpacity(percent); });
     }
-    menu->addAction(QStringLiteral("Reset Size"), QKeySequence(Qt::CTRL | Qt::Key_0), this, &PinWindow::resetAction);
-    menu->addAction(QStringLiteral("Lock (Click Through)"), this, &PinWindow::lockAction);
+    menu->addAction(tr("Reset Size"), QKeySequence(Qt::CTRL | Qt::Key_0), this, &PinWindow::resetAction);
+    menu->addAction(tr("Lock (Click Through)"), this, &PinWindow::lockAction);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), this, &PinWindow::closeAction);
+    menu->addAction(tr("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), this, &PinWindow::closeAction);
     return menu;
 }
 
@@ -235,9 +235,8 @@ void PinWindow::lockAction()
     m_locked = true;
     m_drag = Drag::none;
     setInputTransparent(true);
-    showToast({.text = QStringLiteral("Pin locked — unlock from the tray menu"),
-        .symbol = QStringLiteral("lock.fill"),
-        .duration = 1.6});
+    showToast(
+        {.text = tr("Pin locked — unlock from the tray menu"), .symbol = QStringLiteral("lock.fill"), .duration = 1.6});
 }
 
 void PinWindow::unlock()

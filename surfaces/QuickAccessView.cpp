@@ -65,8 +65,8 @@ QuickAccessView::QuickAccessView(QuickAccessPanel* panel, std::shared_ptr<Captur
 
     m_buttonStack = new QWidget(m_hoverLayer);
     m_buttonStack->resize(100, 68);
-    HoverButton* copy = HoverButton::titled(QStringLiteral("Copy"), m_buttonStack);
-    HoverButton* save = HoverButton::titled(QStringLiteral("Save"), m_buttonStack);
+    HoverButton* copy = HoverButton::titled(tr("Copy"), m_buttonStack);
+    HoverButton* save = HoverButton::titled(tr("Save"), m_buttonStack);
     copy->move(2, 0);
     save->move(2, 38);
     connect(copy, &QAbstractButton::clicked, panel, &QuickAccessPanel::copyAction);
@@ -79,13 +79,13 @@ QuickAccessView::QuickAccessView(QuickAccessPanel* panel, std::shared_ptr<Captur
         m_buttons.append(button);
     };
     // Command is Ctrl in Vantrel's own windows, and the tooltips say so.
-    addCorner("xmark", QStringLiteral("Close (Ctrl+W)"), &QuickAccessPanel::closeAction);
+    addCorner("xmark", tr("Close (Ctrl+W)"), &QuickAccessPanel::closeAction);
     if (imageItem) {
-        addCorner("pin.fill", QStringLiteral("Pin to screen"), &QuickAccessPanel::pinAction);
-        addCorner("pencil", QStringLiteral("Annotate (Ctrl+E)"), &QuickAccessPanel::annotateAction);
-        addCorner("text.viewfinder", QStringLiteral("Copy text (OCR)"), &QuickAccessPanel::copyTextAction);
+        addCorner("pin.fill", tr("Pin to screen"), &QuickAccessPanel::pinAction);
+        addCorner("pencil", tr("Annotate (Ctrl+E)"), &QuickAccessPanel::annotateAction);
+        addCorner("text.viewfinder", tr("Copy text (OCR)"), &QuickAccessPanel::copyTextAction);
     } else {
-        addCorner("play.fill", QStringLiteral("Open"), &QuickAccessPanel::annotateAction);
+        addCorner("play.fill", tr("Open"), &QuickAccessPanel::annotateAction);
     }
 
     // Made after the hover layer, so the badge stays readable above it.
@@ -115,7 +115,7 @@ QString QuickAccessView::badgeText() const
 {
     if (m_item->image)
         return {};
-    return m_item->kind == CaptureKind::gif ? QStringLiteral("GIF") : QStringLiteral("VIDEO");
+    return m_item->kind == CaptureKind::gif ? tr("GIF") : tr("VIDEO");
 }
 
 void QuickAccessView::setHovering(bool hovering)

@@ -79,7 +79,7 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     // The window manager draws the title bar on Linux, so it carries the greeting too.
-    setWindowTitle(QStringLiteral("Welcome to Vantrel"));
+    setWindowTitle(tr("Welcome to Vantrel"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
@@ -91,20 +91,19 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     icon->setPixmap(applicationIcon(devicePixelRatioF()));
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
-    auto* welcome = new QLabel(QStringLiteral("Welcome to Vantrel"));
+    auto* welcome = new QLabel(tr("Welcome to Vantrel"));
     QFont titleFont = welcome->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
     titleFont.setBold(true);
     welcome->setFont(titleFont);
     column->addWidget(welcome, 0, Qt::AlignHCenter);
-    auto* tagline
-        = secondaryLabel(QStringLiteral("Screenshots, recordings, annotations and OCR — right from your system tray."));
+    auto* tagline = secondaryLabel(tr("Screenshots, recordings, annotations and OCR — right from your system tray."));
     tagline->setAlignment(Qt::AlignHCenter);
     column->addWidget(tagline);
     column->addSpacing(8);
 
     // The main shortcuts as they are now, so a changed shortcut never shows its old keys.
-    auto* heading = new QLabel(QStringLiteral("Default shortcuts"));
+    auto* heading = new QLabel(tr("Default shortcuts"));
     QFont headingFont = heading->font();
     headingFont.setBold(true);
     heading->setFont(headingFont);
@@ -139,11 +138,11 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
     permission->addWidget(m_permissionSymbol, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(new QLabel(QStringLiteral("Screen Recording permission")));
+    texts->addWidget(new QLabel(tr("Screen Recording permission")));
     m_permissionDetail = secondaryLabel(QString());
     texts->addWidget(m_permissionDetail);
     permission->addLayout(texts, 1);
-    m_grant = new QPushButton(QStringLiteral("Grant…"));
+    m_grant = new QPushButton(tr("Grant…"));
     m_grant->setAutoDefault(false);
     connect(m_grant, &QPushButton::clicked, this, &FirstRunWindow::grant);
     permission->addWidget(m_grant, 0, Qt::AlignTop);
@@ -154,10 +153,10 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
 
     // Return is "Get Started": the common answer to a welcome.
     auto* buttons = new QHBoxLayout;
-    m_openSettings = new QPushButton(QStringLiteral("Open Settings"));
+    m_openSettings = new QPushButton(tr("Open Settings"));
     m_openSettings->setAutoDefault(false);
     connect(m_openSettings, &QPushButton::clicked, this, [] { SettingsWindow::showWindow(); });
-    m_getStarted = new QPushButton(QStringLiteral("Get Started"));
+    m_getStarted = new QPushButton(tr("Get Started"));
     m_getStarted->setDefault(true);
     connect(m_getStarted, &QPushButton::clicked, this, &QWidget::close);
     buttons->addStretch(1);
@@ -209,9 +208,8 @@ void FirstRunWindow::showPermission()
     m_permissionSymbol->setPixmap(
         tintedSymbol(granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"),
             symbolSize, granted ? grantedColor() : requiredColor(), devicePixelRatioF()));
-    m_permissionDetail->setText(granted
-            ? QStringLiteral("Granted")
-            : QStringLiteral("Required to capture your screen. Relaunch Vantrel after granting."));
+    m_permissionDetail->setText(
+        granted ? tr("Granted") : tr("Required to capture your screen. Relaunch Vantrel after granting."));
     m_grant->setVisible(!granted);
 }
 

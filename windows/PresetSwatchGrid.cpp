@@ -25,8 +25,8 @@ public:
         setFixedSize(PresetSwatchGrid::swatchSize, PresetSwatchGrid::swatchSize);
         setCheckable(true);
         setAutoExclusive(false);
-        setToolTip(preset.name);
-        setAccessibleName(preset.name);
+        setToolTip(shownName(preset));
+        setAccessibleName(shownName(preset));
         setCursor(Qt::PointingHandCursor);
     }
 

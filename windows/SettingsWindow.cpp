@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -110,7 +111,7 @@ QString plural(int n, const QString& one, const QString& many)
 
 QString fpsLabel(int n)
 {
-    return QStringLiteral("%1 fps").arg(n);
+    return QCoreApplication::translate("vantrel::SettingsWindow", "%1 fps").arg(n);
 }
 
 } // namespace
@@ -139,16 +140,16 @@ SettingsWindow::SettingsWindow(Settings& settings, QWidget* parent)
     , m_form(new SettingsForm(settings, this))
     , m_tabs(new QTabWidget(this))
 {
-    setWindowTitle(QStringLiteral("Vantrel Settings"));
+    setWindowTitle(tr("Vantrel Settings"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     m_tabs->setDocumentMode(true);
     m_tabs->setUsesScrollButtons(false);
-    m_tabs->addTab(generalPane(), tabIcon("gearshape"), QStringLiteral("General"));
-    m_tabs->addTab(screenshotsPane(), tabIcon("camera"), QStringLiteral("Screenshots"));
-    m_tabs->addTab(recordingPane(), tabIcon("record.circle"), QStringLiteral("Recording"));
-    m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), QStringLiteral("Quick Access"));
-    m_tabs->addTab(shortcutsPane(), tabIcon("command"), QStringLiteral("Shortcuts"));
+    m_tabs->addTab(generalPane(), tabIcon("gearshape"), tr("General"));
+    m_tabs->addTab(screenshotsPane(), tabIcon("camera"), tr("Screenshots"));
+    m_tabs->addTab(recordingPane(), tabIcon("record.circle"), tr("Recording"));
+    m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), tr("Quick Access"));
+    m_tabs->addTab(shortcutsPane(), tabIcon("command"), tr("Shortcuts"));
 
     fitPanesToContent();
 
@@ -246,23 +247,21 @@ QWidget* SettingsWindow::generalPane()
     Settings* s = &m_settings;
     SettingsForm& f = *m_form;
 
-    QFormLayout* startup = pane.section(QStringLiteral("Startup"));
+    QFormLayout* startup = pane.section(tr("Startup"));
     // Read from the desktop each time; a refused change shows the real state again at once.
     startup->addRow(f.toggle(
-        QStringLiteral("Launch at login"), [s] { return s->launchAtLogin(); },
-        [s](bool on) { s->setLaunchAtLogin(on); }));
-    startup->addRow(f.toggle(QStringLiteral("Play capture sound"), &Settings::playSound, &Settings::setPlaySound));
+        tr("Launch at login"), [s] { return s->launchAtLogin(); }, [s](bool on) { s->setLaunchAtLogin(on); }));
+    startup->addRow(f.toggle(tr("Play capture sound"), &Settings::playSound, &Settings::setPlaySound));
 
-    QFormLayout* after = pane.section(QStringLiteral("After capture"));
-    after->addRow(f.toggle(
-        QStringLiteral("Show Quick Access Overlay"), &Settings::afterShowOverlay, &Settings::setAfterShowOverlay));
-    after->addRow(f.toggle(QStringLiteral("Copy file to clipboard"), &Settings::afterCopy, &Settings::setAfterCopy));
-    after->addRow(f.toggle(QStringLiteral("Save to export location"), &Settings::afterSave, &Settings::setAfterSave));
+    QFormLayout* after = pane.section(tr("After capture"));
     after->addRow(
-        f.toggle(QStringLiteral("Open annotation editor"), &Settings::afterOpenEditor, &Settings::setAfterOpenEditor));
+        f.toggle(tr("Show Quick Access Overlay"), &Settings::afterShowOverlay, &Settings::setAfterShowOverlay));
+    after->addRow(f.toggle(tr("Copy file to clipboard"), &Settings::afterCopy, &Settings::setAfterCopy));
+    after->addRow(f.toggle(tr("Save to export location"), &Settings::afterSave, &Settings::setAfterSave));
+    after->addRow(f.toggle(tr("Open annotation editor"), &Settings::afterOpenEditor, &Settings::setAfterOpenEditor));
 
-    QFormLayout* exportSection = pane.section(QStringLiteral("Export"));
-    exportSection->addRow(QStringLiteral("Image format"),
+    QFormLayout* exportSection = pane.section(tr("Export"));
+    exportSection->addRow(tr("Image format"),
         f.picker(
             {rawValue(ImageFormat::png).toUpper(), rawValue(ImageFormat::jpg).toUpper()},
             [s]() -> std::optional<int> { return s->imageFormat() == ImageFormat::png ? 0 : 1; }, {},
@@ -276,7 +275,7 @@ QWidget* SettingsWindow::generalPane()
         if (prefix->text() != s->filePrefix())
             prefix->setText(s->filePrefix());
     });
-    exportSection->addRow(QStringLiteral("File name prefix"), prefix);
+    exportSection->addRow(tr("File name prefix"), prefix);
 
     auto* location = new QWidget;
     auto* locationRow = new QHBoxLayout(location);
@@ -284,7 +283,7 @@ QWidget* SettingsWindow::generalPane()
     m_saveLocation = new QLabel;
     m_saveLocation->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_saveLocation->setMinimumWidth(240);
-    auto* choose = new QPushButton(QStringLiteral("Choose…"));
+    auto* choose = new QPushButton(tr("Choose…"));
     connect(choose, &QPushButton::clicked, this, &SettingsWindow::chooseSaveLocation);
     locationRow->addWidget(m_saveLocation, 1);
     locationRow->addWidget(choose);
@@ -292,21 +291,20 @@ QWidget* SettingsWindow::generalPane()
         m_saveLocation->setText(abbreviatedPath(s->saveDirectory()));
         m_saveLocation->setToolTip(s->saveDirectory());
     });
-    exportSection->addRow(QStringLiteral("Location"), location);
+    exportSection->addRow(tr("Location"), location);
 
-    QFormLayout* history = pane.section(QStringLiteral("Capture history"));
-    history->addRow(QStringLiteral("Keep captures for"),
-        f.intPicker({{QStringLiteral("1 day"), 1}, {QStringLiteral("1 week"), 7}, {QStringLiteral("1 month"), 30},
-                        {QStringLiteral("3 months"), 90}},
+    QFormLayout* history = pane.section(tr("Capture history"));
+    history->addRow(tr("Keep captures for"),
+        f.intPicker({{tr("1 day"), 1}, {tr("1 week"), 7}, {tr("1 month"), 30}, {tr("3 months"), 90}},
             &Settings::historyDays, &Settings::setHistoryDays,
-            [](int n) { return plural(n, QStringLiteral("1 day"), QStringLiteral("%1 days")); }));
+            [](int n) { return plural(n, tr("1 day"), tr("%1 days")); }));
     auto* buttons = new QHBoxLayout;
-    auto* open = new QPushButton(QStringLiteral("Open History"));
+    auto* open = new QPushButton(tr("Open History"));
     connect(open, &QPushButton::clicked, this, [] {
         if (CaptureSurfaces* surfaces = Service<CaptureSurfaces>::find())
             surfaces->showHistory();
     });
-    auto* clear = new QPushButton(QStringLiteral("Clear History"));
+    auto* clear = new QPushButton(tr("Clear History"));
     // Destructive: every capture file and record goes at once, without a question.
     QPalette destructive = clear->palette();
     destructive.setColor(QPalette::ButtonText, QColor(215, 0, 21));
@@ -342,27 +340,24 @@ QWidget* SettingsWindow::screenshotsPane()
     Settings* s = &m_settings;
     SettingsForm& f = *m_form;
 
-    QFormLayout* selection = pane.section(QStringLiteral("Area selection"));
+    QFormLayout* selection = pane.section(tr("Area selection"));
     selection->addRow(
-        f.toggle(QStringLiteral("Freeze screen while selecting"), &Settings::freezeScreen, &Settings::setFreezeScreen));
-    selection->addRow(
-        f.toggle(QStringLiteral("Show crosshair"), &Settings::showCrosshair, &Settings::setShowCrosshair));
-    selection->addRow(
-        f.toggle(QStringLiteral("Show magnifier"), &Settings::showMagnifier, &Settings::setShowMagnifier));
-    QCheckBox* drop = f.toggle(QStringLiteral("Water-drop animation when a capture starts"), &Settings::dropAnimation,
-        &Settings::setDropAnimation);
-    drop->setToolTip(QStringLiteral(
-        "Needs “Freeze screen while selecting”. Also skipped when the desktop’s animations are turned off."));
+        f.toggle(tr("Freeze screen while selecting"), &Settings::freezeScreen, &Settings::setFreezeScreen));
+    selection->addRow(f.toggle(tr("Show crosshair"), &Settings::showCrosshair, &Settings::setShowCrosshair));
+    selection->addRow(f.toggle(tr("Show magnifier"), &Settings::showMagnifier, &Settings::setShowMagnifier));
+    QCheckBox* drop = f.toggle(
+        tr("Water-drop animation when a capture starts"), &Settings::dropAnimation, &Settings::setDropAnimation);
+    drop->setToolTip(
+        tr("Needs “Freeze screen while selecting”. Also skipped when the desktop’s animations are turned off."));
     // The animation runs on the frozen picture: without one it cannot run, and its own value
     // is kept for when freezing comes back.
     f.onChange([drop, s] { drop->setEnabled(s->freezeScreen()); });
     selection->addRow(drop);
 
-    QFormLayout* windows = pane.section(QStringLiteral("Window capture"));
+    QFormLayout* windows = pane.section(tr("Window capture"));
+    windows->addRow(f.toggle(tr("Capture window shadow"), &Settings::windowShadow, &Settings::setWindowShadow));
     windows->addRow(
-        f.toggle(QStringLiteral("Capture window shadow"), &Settings::windowShadow, &Settings::setWindowShadow));
-    windows->addRow(f.toggle(
-        QStringLiteral("Add background behind windows"), &Settings::windowBackground, &Settings::setWindowBackground));
+        f.toggle(tr("Add background behind windows"), &Settings::windowBackground, &Settings::setWindowBackground));
     m_swatches = new PresetSwatchGrid(m_settings);
     windows->addRow(m_swatches);
     f.onChange([this, s] {
@@ -370,10 +365,10 @@ QWidget* SettingsWindow::screenshotsPane()
         m_swatches->setVisible(s->windowBackground());
     });
 
-    QFormLayout* timer = pane.section(QStringLiteral("Self-timer"));
+    QFormLayout* timer = pane.section(tr("Self-timer"));
     auto* countdown = new QSpinBox;
-    countdown->setPrefix(QStringLiteral("Countdown: "));
-    countdown->setSuffix(QStringLiteral(" s"));
+    countdown->setPrefix(tr("Countdown: "));
+    countdown->setSuffix(tr(" s"));
     countdown->setSingleStep(1);
     countdown->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(countdown, &QSpinBox::valueChanged, this, [s](int seconds) { s->setSelfTimerSeconds(seconds); });
@@ -387,9 +382,8 @@ QWidget* SettingsWindow::screenshotsPane()
     });
     timer->addRow(countdown);
 
-    QFormLayout* desktop = pane.section(QStringLiteral("Desktop"));
-    desktop->addRow(
-        f.toggle(QStringLiteral("Hide desktop icons"), &Settings::hideDesktopIcons, &Settings::setHideDesktopIcons));
+    QFormLayout* desktop = pane.section(tr("Desktop"));
+    desktop->addRow(f.toggle(tr("Hide desktop icons"), &Settings::hideDesktopIcons, &Settings::setHideDesktopIcons));
 
     return pane.finish();
 }
@@ -401,34 +395,28 @@ QWidget* SettingsWindow::recordingPane()
     Pane pane;
     SettingsForm& f = *m_form;
 
-    QFormLayout* video = pane.section(QStringLiteral("Video"));
-    video->addRow(QStringLiteral("Frame rate"),
-        f.intPicker({{QStringLiteral("24 fps"), 24}, {QStringLiteral("30 fps"), 30}, {QStringLiteral("60 fps"), 60}},
-            &Settings::recordFPS, &Settings::setRecordFPS, fpsLabel));
-    video->addRow(f.toggle(
-        QStringLiteral("Record at full HiDPI resolution"), &Settings::recordRetina, &Settings::setRecordRetina));
-    video->addRow(f.toggle(QStringLiteral("Show cursor"), &Settings::recordShowCursor, &Settings::setRecordShowCursor));
-    video->addRow(
-        f.toggle(QStringLiteral("Highlight clicks"), &Settings::recordShowClicks, &Settings::setRecordShowClicks));
-    video->addRow(
-        f.toggle(QStringLiteral("Show keystrokes"), &Settings::recordKeystrokes, &Settings::setRecordKeystrokes));
+    QFormLayout* video = pane.section(tr("Video"));
+    video->addRow(tr("Frame rate"),
+        f.intPicker({{fpsLabel(24), 24}, {fpsLabel(30), 30}, {fpsLabel(60), 60}}, &Settings::recordFPS,
+            &Settings::setRecordFPS, fpsLabel));
+    video->addRow(f.toggle(tr("Record at full HiDPI resolution"), &Settings::recordRetina, &Settings::setRecordRetina));
+    video->addRow(f.toggle(tr("Show cursor"), &Settings::recordShowCursor, &Settings::setRecordShowCursor));
+    video->addRow(f.toggle(tr("Highlight clicks"), &Settings::recordShowClicks, &Settings::setRecordShowClicks));
+    video->addRow(f.toggle(tr("Show keystrokes"), &Settings::recordKeystrokes, &Settings::setRecordKeystrokes));
 
-    QFormLayout* audio = pane.section(QStringLiteral("Audio && camera"));
-    audio->addRow(
-        f.toggle(QStringLiteral("Record microphone"), &Settings::recordMicrophone, &Settings::setRecordMicrophone));
-    audio->addRow(f.toggle(
-        QStringLiteral("Record computer audio"), &Settings::recordSystemAudio, &Settings::setRecordSystemAudio));
-    audio->addRow(f.toggle(QStringLiteral("Show webcam bubble"), &Settings::recordCamera, &Settings::setRecordCamera));
+    QFormLayout* audio = pane.section(tr("Audio && camera"));
+    audio->addRow(f.toggle(tr("Record microphone"), &Settings::recordMicrophone, &Settings::setRecordMicrophone));
+    audio->addRow(f.toggle(tr("Record computer audio"), &Settings::recordSystemAudio, &Settings::setRecordSystemAudio));
+    audio->addRow(f.toggle(tr("Show webcam bubble"), &Settings::recordCamera, &Settings::setRecordCamera));
 
-    QFormLayout* gif = pane.section(QStringLiteral("GIF"));
-    gif->addRow(QStringLiteral("GIF frame rate"),
-        f.intPicker({{QStringLiteral("10 fps"), 10}, {QStringLiteral("15 fps"), 15}, {QStringLiteral("20 fps"), 20},
-                        {QStringLiteral("30 fps"), 30}},
-            &Settings::gifFPS, &Settings::setGifFPS, fpsLabel));
-    gif->addRow(QStringLiteral("Max width"),
-        f.intPicker({{QStringLiteral("640 px"), 640}, {QStringLiteral("960 px"), 960},
-                        {QStringLiteral("1280 px"), 1280}, {QStringLiteral("1920 px"), 1920}},
-            &Settings::gifMaxWidth, &Settings::setGifMaxWidth, [](int n) { return QStringLiteral("%1 px").arg(n); }));
+    QFormLayout* gif = pane.section(tr("GIF"));
+    gif->addRow(tr("GIF frame rate"),
+        f.intPicker({{fpsLabel(10), 10}, {fpsLabel(15), 15}, {fpsLabel(20), 20}, {fpsLabel(30), 30}}, &Settings::gifFPS,
+            &Settings::setGifFPS, fpsLabel));
+    gif->addRow(tr("Max width"),
+        f.intPicker({{tr("%1 px").arg(640), 640}, {tr("%1 px").arg(960), 960}, {tr("%1 px").arg(1280), 1280},
+                        {tr("%1 px").arg(1920), 1920}},
+            &Settings::gifMaxWidth, &Settings::setGifMaxWidth, [](int n) { return tr("%1 px").arg(n); }));
 
     return pane.finish();
 }
@@ -441,10 +429,10 @@ QWidget* SettingsWindow::quickAccessPane()
     Settings* s = &m_settings;
     SettingsForm& f = *m_form;
 
-    QFormLayout* overlay = pane.section(QStringLiteral("Overlay"));
-    overlay->addRow(QStringLiteral("Position"),
+    QFormLayout* overlay = pane.section(tr("Overlay"));
+    overlay->addRow(tr("Position"),
         f.picker(
-            {QStringLiteral("Bottom Left"), QStringLiteral("Bottom Right")},
+            {tr("Bottom Left"), tr("Bottom Right")},
             [s]() -> std::optional<int> { return s->overlayCorner() == OverlayCorner::left ? 0 : 1; }, {},
             [s](int index) { s->setOverlayCorner(index == 0 ? OverlayCorner::left : OverlayCorner::right); }));
 
@@ -460,29 +448,27 @@ QWidget* SettingsWindow::quickAccessPane()
     f.onChange([size, sizeLabel, s] {
         const double points = s->overlaySize();
         const double shown = std::isfinite(points) ? std::clamp(points, -1e15, 1e15) : 0.0;
-        sizeLabel->setText(QString::asprintf("Size: %lld pt", static_cast<long long>(std::trunc(shown))));
+        sizeLabel->setText(tr("Size: %1 pt").arg(static_cast<long long>(std::trunc(shown))));
         const QSignalBlocker blocker(size);
         size->setValue(int(std::lround(std::clamp(shown, 160.0, 360.0) / 10)));
     });
     overlay->addRow(sizeLabel, size);
 
     overlay->addRow(f.toggle(
-        QStringLiteral("Hide automatically"), [s] { return s->overlayAutoClose() > 0; },
+        tr("Hide automatically"), [s] { return s->overlayAutoClose() > 0; },
         [s](bool on) { s->setOverlayAutoClose(on ? 10 : 0); }));
-    QComboBox* slideAway = f.intPicker(
-        {{QStringLiteral("3 seconds"), 3}, {QStringLiteral("5 seconds"), 5}, {QStringLiteral("10 seconds"), 10},
-            {QStringLiteral("30 seconds"), 30}, {QStringLiteral("1 minute"), 60}},
+    QComboBox* slideAway = f.intPicker({{tr("3 seconds"), 3}, {tr("5 seconds"), 5}, {tr("10 seconds"), 10},
+                                           {tr("30 seconds"), 30}, {tr("1 minute"), 60}},
         &Settings::overlayAutoClose, &Settings::setOverlayAutoClose,
-        [](int n) { return plural(n, QStringLiteral("1 second"), QStringLiteral("%1 seconds")); });
-    overlay->addRow(QStringLiteral("Slide away after"), slideAway);
+        [](int n) { return plural(n, tr("1 second"), tr("%1 seconds")); });
+    overlay->addRow(tr("Slide away after"), slideAway);
     f.onChange([overlay, slideAway, s] { overlay->setRowVisible(slideAway, s->overlayAutoClose() >= 1); });
-    overlay->addRow(secondaryLabel(QStringLiteral("Hovering a thumbnail keeps it open.")));
+    overlay->addRow(secondaryLabel(tr("Hovering a thumbnail keeps it open.")));
 
-    QFormLayout* tips = pane.section(QStringLiteral("Tips"));
-    auto* text
-        = new QLabel(QStringLiteral("Hover the thumbnail for Copy, Save, Annotate, Pin and Text actions. Drag it "
-                                    "into any app. Swipe sideways to dismiss. With the overlay focused: Ctrl+C "
-                                    "copy, Ctrl+S save, Ctrl+E annotate, Ctrl+P pin, Ctrl+W close."));
+    QFormLayout* tips = pane.section(tr("Tips"));
+    auto* text = new QLabel(tr("Hover the thumbnail for Copy, Save, Annotate, Pin and Text actions. Drag it "
+                               "into any app. Swipe sideways to dismiss. With the overlay focused: Ctrl+C "
+                               "copy, Ctrl+S save, Ctrl+E annotate, Ctrl+P pin, Ctrl+W close."));
     text->setWordWrap(true);
     tips->addRow(text);
 
@@ -514,10 +500,10 @@ QWidget* SettingsWindow::shortcutsPane()
             recorder->button()->refreshTitle();
     });
 
-    pane.column()->addWidget(secondaryLabel(QStringLiteral(
-        "Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "
-        "use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard settings.")));
-    auto* restore = new QPushButton(QStringLiteral("Restore Defaults"));
+    pane.column()->addWidget(secondaryLabel(
+        tr("Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "
+           "use the Print key, first turn off your desktop’s own screenshot shortcuts in its keyboard settings.")));
+    auto* restore = new QPushButton(tr("Restore Defaults"));
     connect(restore, &QPushButton::clicked, this, [this] {
         // Stores the whole default table, which registers every shortcut again; a recorder
         // still waiting for keys would otherwise keep them released.

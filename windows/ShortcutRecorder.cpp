@@ -96,12 +96,12 @@ void RecorderButton::setAction(HotKeyAction action)
 void RecorderButton::refreshTitle()
 {
     if (m_recording) {
-        setText(QStringLiteral("Type shortcut…"));
+        setText(tr("Type shortcut…"));
         return;
     }
     const HotKeyMap& hotKeys = Settings::shared().hotKeys();
     const auto entry = hotKeys.find(rawValue(m_action));
-    setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("Record Shortcut"));
+    setText(entry != hotKeys.end() ? shortcutText(entry->second) : tr("Record Shortcut"));
 }
 
 void RecorderButton::toggle()
