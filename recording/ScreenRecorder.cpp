@@ -286,7 +286,7 @@ void ScreenRecorder::finished(
         deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
         return;
     }
-    showToast({.text = QStringLiteral("Converting to GIF…"), .symbol = QStringLiteral("hourglass"), .duration = 30});
+    showToast({.text = tr("Converting to GIF…"), .symbol = QStringLiteral("hourglass"), .duration = 30});
     const Settings& settings = Settings::shared();
     auto settled = std::make_shared<bool>(false);
     m_converting.push_back({movie, pixelSize, temporaryFolder, settled});
@@ -299,14 +299,14 @@ void ScreenRecorder::finished(
             *settled = true;
             std::erase_if(self->m_converting, [&](const PendingGif& pending) { return pending.settled == settled; });
             if (!gif) {
-                showToast({.text = QStringLiteral("GIF conversion failed — kept the video"),
+                showToast({.text = tr("GIF conversion failed — kept the video"),
                     .symbol = warningSymbol,
                     .duration = 1.6});
                 self->deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
                 return;
             }
             QFile::remove(movie.toLocalFile());
-            showToast({.text = QStringLiteral("GIF ready"),
+            showToast({.text = tr("GIF ready"),
                 .symbol = QStringLiteral("checkmark.circle.fill"),
                 .duration = 1.6});
             self->deliver(*gif, CaptureKind::gif, pixelSize, temporaryFolder);
