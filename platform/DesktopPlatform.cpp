@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopPlatform.h"
 
+#include "Camera.h"
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
 #include "DesktopBoundHotKeys.h"
@@ -9,6 +10,7 @@
 #include "GifEncoding.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
+#include "KeyMonitor.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
 #include "PlatformCapabilities.h"
@@ -70,9 +72,11 @@ struct DesktopPlatform::Services
     XdgAutostartLoginItem loginItem;
     XkbKeyboardLayout keyboardLayout;
     GrantedCaptureAccess captureAccess;
+    X11KeyMonitor keyMonitor;
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
     FfmpegGifEncoding gifEncoding;
+    QtCamera camera;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
@@ -89,9 +93,11 @@ struct DesktopPlatform::Services
     ScopedService<LoginItem> loginItemSlot {&loginItem};
     ScopedService<KeyboardLayout> keyboardLayoutSlot {&keyboardLayout};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
+    ScopedService<KeyMonitor> keyMonitorSlot {&keyMonitor};
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<GifEncoding> gifEncodingSlot {&gifEncoding};
+    ScopedService<Camera> cameraSlot {&camera};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};
