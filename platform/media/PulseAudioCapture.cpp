@@ -275,17 +275,17 @@ Expected<std::unique_ptr<PulseAudioCapture>> PulseAudioCapture::open(const Sourc
     if (requested.microphone && !(requested.systemAudio && inputIsMonitor))
         devices.push_back("@DEFAULT_SOURCE@");
 
-    const pa_sample_spec spec {PA_SAMPLE_FLOAT32LE, uint32_t(sampleRate), uint8_t(channels)};
+    const pa_sample_spec sampleFormat {PA_SAMPLE_FLOAT32LE, uint32_t(sampleRate), uint8_t(channels)};
     pa_buffer_attr attributes;
     attributes.maxlength = uint32_t(-1);
     attributes.tlength = uint32_t(-1);
     attributes.prebuf = uint32_t(-1);
     attributes.minreq = uint32_t(-1);
-    attributes.fragsize = uint32_t(pa_usec_to_bytes(fragmentMs * 1000, &spec));
+    attributes.fragsize = uint32_t(pa_usec_to_bytes(fragmentMs * 1000, &sampleFormat));
     for (const char* device : devices) {
         auto source = std::make_unique<State::Source>();
         source->state = &s;
-        source->stream = pa_stream_new(s.context, "Vantrel recording", &spec, nullptr);
+        source->stream = pa_stream_new(s.context, "Vantrel recording", &sampleFormat, nullptr);
         if (!source->stream)
             continue;
         pa_stream_set_read_callback(source->stream, &State::onRead, source.get());

@@ -2,8 +2,9 @@
 // The real vantrel process in a private X session captures a window that scrolls a tall page on
 // a timer, the pointer resting over it; the history picture must be the page's rows exactly,
 // from the area's first row to its last, none missing, none doubled.
+#include "X11TestSupport.h"
+
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -191,13 +192,8 @@ TEST(ScrollingCaptureFlow, TheDeliveredPictureIsThePageRowForRow)
     app.setProgram(QStringLiteral(VANTREL_BINARY));
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     app.start();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [] {
-            return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                QStringLiteral("org.vantrel.Vantrel"));
-        },
-        15000));
-    QTest::qWait(1000); // the shortcuts are grabbed right after the name is taken
+    // Its shortcuts are grabbed once it answers.
+    ASSERT_TRUE(vantrel::test::waitUntilVantrelIsReady());
 
     // Shift+Super+7, drag the area, Return to take it.
     const QPoint origin = window.mapToGlobal(QPoint(0, 0));

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "Capture Text" in the real vantrel process in a private X session: a window shows known text
 // and a QR code, Shift+Super+2 and a drag over them, and the clipboard is read back with xclip.
+#include "X11TestSupport.h"
 #include "ZXingBarcodeReader.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -112,13 +112,8 @@ protected:
         s_app = new QProcess;
         s_app->setProgram(QStringLiteral(VANTREL_BINARY));
         s_app->start();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [] {
-                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                    QStringLiteral("org.vantrel.Vantrel"));
-            },
-            15000));
-        QTest::qWait(1000); // the shortcuts are grabbed right after the name is taken
+        // Its shortcuts are grabbed once it answers.
+        ASSERT_TRUE(vantrel::test::waitUntilVantrelIsReady());
     }
 
     static void TearDownTestSuite()
