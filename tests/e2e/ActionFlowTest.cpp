@@ -161,7 +161,7 @@ TEST_F(ActionFlow, ASecondProcessHandsTheActionToTheRunningVantrelAndExits)
         8000));
     EXPECT_EQ(historyCount(), before + 2) << "an action while the overlay was open made a capture";
     EXPECT_EQ(runToEnd({QStringLiteral("--action"), QStringLiteral("captureFullscreen")}).exitCode, 0);
-    ASSERT_TRUE(waitForRecords(before + 3));
+    ASSERT_TRUE(waitForRecords(before + 3)) << app.errors().toStdString();
     ASSERT_TRUE(barrier());
     EXPECT_EQ(historyCount(), before + 3);
     EXPECT_EQ(app.process().state(), QProcess::Running);
