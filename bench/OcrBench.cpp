@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Text recognition on screen text, against the `tesseract` command run on the same pictures in
 // the same run: character error rate (edit distance over the expected length) per kind of
-// screen, and seconds per picture. Also the time for a typical 800 × 600 capture and a blank
-// one, and whether every barcode of a sheet of them is found.
+// screen (real Qt widgets among them), and seconds per picture. Also the time for a typical 800 × 600 capture and a
+// blank one, and whether every barcode of a sheet of them is found.
 //
 //   ocr_bench [--save DIR] [--images DIR] [--no-reference] [--dejavu-only]
 //
@@ -10,12 +10,13 @@
 // NAME.txt beside a NAME.png it scores, without it prints both readings.
 #include "ScreenTextSamples.h"
 #include "TesseractTextRecognizer.h"
+#include "WidgetScreens.h"
 #include "ZXingBarcodeReader.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -150,7 +151,7 @@ int runOnFolder(TesseractTextRecognizer& recognizer, const QString& folder, bool
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&args](const char* name) {
         const int at = int(args.indexOf(QString::fromLatin1(name)));
@@ -188,6 +189,16 @@ int main(int argc, char** argv)
     for (const QString& font : fonts) {
         samples.push_back(typicalCapture(font, false));
         samples.push_back(typicalCapture(font, true));
+    }
+    // Real widgets in each interface font (a monospaced font is none), small and dark, larger
+    // and light.
+    for (const QString& font : fonts) {
+        if (font.contains(QStringLiteral("Mono")))
+            continue;
+        for (const auto& [points, dark] : {std::pair {8.0, true}, std::pair {10.0, false}}) {
+            for (ScreenTextSample& sample : widgetScreens(font, points, dark))
+                samples.push_back(std::move(sample));
+        }
     }
 
     QTemporaryDir scratch;

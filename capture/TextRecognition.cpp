@@ -81,6 +81,11 @@ private:
         const QImage& image, double scale, TextRecognizer* text, BarcodeReader* codes, std::stop_token stop)
     {
         Outcome outcome;
+        if (image.isNull() || image.width() < 1 || image.height() < 1) {
+            outcome.failures
+                << QStringLiteral("the picture is empty (%1 × %2 pixels)").arg(image.width()).arg(image.height());
+            return outcome;
+        }
         std::vector<QRect> codeAreas;
         if (codes) {
             const Expected<std::vector<Barcode>> found = codes->read(image);

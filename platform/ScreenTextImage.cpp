@@ -221,6 +221,154 @@ std::vector<QRgb> nearestBackground(const QImage& rgb, const std::vector<bool>& 
     return colour;
 }
 
+// The 8-connected shapes of ink of a prepared picture: each ink pixel's shape, and each
+// shape's extent.
+struct InkShapes
+{
+    struct Extent
+    {
+        int top = INT32_MAX, bottom = -1, left = INT32_MAX, right = -1, area = 0;
+        int width() const { return right - left + 1; }
+        int height() const { return bottom - top + 1; }
+    };
+    std::vector<std::int32_t> shapeOf; // per pixel, row by row: an index into extents, −1 for paper
+    std::vector<Extent> extents;
+};
+
+InkShapes inkShapes(const QImage& grey)
+{
+    const int w = grey.width(), h = grey.height();
+    const size_t n = size_t(w) * h;
+    std::vector<bool> ink(n);
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            ink[size_t(y) * w + x] = line[x] < inkLevel;
+    }
+    Regions regions(n);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const size_t i = size_t(y) * w + x;
+            if (!ink[i])
+                continue;
+            if (x > 0 && ink[i - 1])
+                regions.join(std::uint32_t(i), std::uint32_t(i - 1));
+            if (y > 0 && ink[i - w])
+                regions.join(std::uint32_t(i), std::uint32_t(i - w));
+            if (y > 0 && x > 0 && ink[i - w - 1])
+                regions.join(std::uint32_t(i), std::uint32_t(i - w - 1));
+            if (y > 0 && x < w - 1 && ink[i - w + 1])
+                regions.join(std::uint32_t(i), std::uint32_t(i - w + 1));
+        }
+    }
+    InkShapes shapes;
+    shapes.shapeOf.assign(n, -1);
+    std::vector<std::int32_t> slot(n, -1);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const size_t i = size_t(y) * w + x;
+            if (!ink[i])
+                continue;
+            const std::uint32_t root = regions.find(std::uint32_t(i));
+            if (slot[root] < 0) {
+                slot[root] = std::int32_t(shapes.extents.size());
+                shapes.extents.emplace_back();
+            }
+            shapes.shapeOf[i] = slot[root];
+            InkShapes::Extent& e = shapes.extents[size_t(slot[root])];
+            e.top = std::min(e.top, y), e.bottom = std::max(e.bottom, y);
+            e.left = std::min(e.left, x), e.right = std::max(e.right, x);
+            ++e.area;
+        }
+    }
+    return shapes;
+}
+
+std::optional<double> typicalGlyphHeight(const std::vector<InkShapes::Extent>& extents)
+{
+    // Letter-sized: taller than a speck, shorter than a panel border, not a rule or a box.
+    std::vector<int> heights;
+    for (const InkShapes::Extent& e : extents) {
+        const int height = e.height(), width = e.width();
+        if (height >= 3 && height <= 64 && e.area >= 3 && width <= 8 * height && width * height <= 40 * e.area)
+            heights.push_back(height);
+    }
+    if (heights.empty())
+        return std::nullopt;
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return double(heights[heights.size() / 2]);
+}
+
+// Widgets draw thin straight lines around and between their text: the frames of fields, buttons
+// and group boxes, table rules, progress bars, underlines. The engine reads such a line beside a
+// word as "|", "[" or "l" glued to it. Shapes far larger than a letter lose their thin straight
+// runs longer than two letters are high; letters themselves (a tall "l", the stem of a large
+// heading) are shapes of their own and stay, and so does a letter touching a frame, whose
+// strokes are wider across than the line.
+void eraseRules(QImage& grey, const InkShapes& shapes, double glyphHeight, double scale)
+{
+    const int w = grey.width(), h = grey.height();
+    const int minRun = std::max(8, int(std::lround(2.0 * glyphHeight)));
+    const int minShape = int(std::lround(3.5 * glyphHeight));
+    // A line is one device pixel wide, two where it falls between pixels.
+    const int maxThickness = std::max(2, int(std::ceil(1.5 * scale)));
+    std::vector<bool> large(shapes.extents.size());
+    for (size_t s = 0; s < shapes.extents.size(); ++s)
+        large[s] = std::max(shapes.extents[s].width(), shapes.extents[s].height()) >= minShape;
+    auto inLargeShape = [&](int x, int y) {
+        const std::int32_t shape = shapes.shapeOf[size_t(y) * w + x];
+        return shape >= 0 && large[size_t(shape)];
+    };
+    std::vector<bool> erase(size_t(w) * h, false);
+    // `vertical`: runs down the columns, thickness measured along the row; else the other way.
+    auto findRuns = [&](bool vertical) {
+        const int lines = vertical ? w : h, length = vertical ? h : w;
+        auto at = [vertical](int line, int along) { return vertical ? QPoint(line, along) : QPoint(along, line); };
+        for (int line = 0; line < lines; ++line) {
+            int along = 0;
+            while (along < length) {
+                if (!inLargeShape(at(line, along).x(), at(line, along).y())) {
+                    ++along;
+                    continue;
+                }
+                const int start = along;
+                while (along < length && inLargeShape(at(line, along).x(), at(line, along).y()))
+                    ++along;
+                if (along - start < minRun)
+                    continue;
+                for (int k = start; k < along; ++k) {
+                    // Across the run at this point: the ink's thickness.
+                    int before = line, after = line;
+                    auto ink = [&](int across) {
+                        const QPoint p = at(across, k);
+                        return across >= 0 && across < lines && shapes.shapeOf[size_t(p.y()) * w + p.x()] >= 0;
+                    };
+                    while (ink(before - 1) && line - before < maxThickness)
+                        --before;
+                    while (ink(after + 1) && after - line < maxThickness)
+                        ++after;
+                    if (after - before + 1 > maxThickness)
+                        continue;
+                    // With the faint anti-aliased edge on either side.
+                    for (int across = std::max(0, before - 1); across <= std::min(lines - 1, after + 1); ++across) {
+                        const QPoint p = at(across, k);
+                        erase[size_t(p.y()) * w + p.x()] = true;
+                    }
+                }
+            }
+        }
+    };
+    findRuns(true);
+    findRuns(false);
+    for (int y = 0; y < h; ++y) {
+        uchar* line = grey.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            if (erase[size_t(y) * w + x])
+                line[x] = 255;
+        }
+    }
+}
+
 } // namespace
 
 ScreenTextImage prepareScreenText(const QImage& source, double scale)
@@ -259,8 +407,10 @@ ScreenTextImage prepareScreenText(const QImage& source, double scale)
 
     result.blank = false;
     result.magnification = 1.0;
-    if (scale < 2.0) {
-        if (const std::optional<double> glyph = typicalGlyphHeight(grey))
+    const InkShapes shapes = inkShapes(grey);
+    if (const std::optional<double> glyph = typicalGlyphHeight(shapes.extents)) {
+        eraseRules(grey, shapes, *glyph, scale);
+        if (scale < 2.0)
             result.magnification = magnificationFor(*glyph);
     }
     if (result.magnification > 1.0) {
@@ -274,65 +424,9 @@ ScreenTextImage prepareScreenText(const QImage& source, double scale)
 
 std::optional<double> typicalGlyphHeight(const QImage& grey)
 {
-    const int w = grey.width(), h = grey.height();
-    if (w == 0 || h == 0 || grey.format() != QImage::Format_Grayscale8)
+    if (grey.isNull() || grey.format() != QImage::Format_Grayscale8)
         return std::nullopt;
-    const size_t n = size_t(w) * h;
-    std::vector<bool> ink(n);
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = grey.constScanLine(y);
-        for (int x = 0; x < w; ++x)
-            ink[size_t(y) * w + x] = line[x] < inkLevel;
-    }
-    Regions regions(n);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            if (!ink[i])
-                continue;
-            if (x > 0 && ink[i - 1])
-                regions.join(std::uint32_t(i), std::uint32_t(i - 1));
-            if (y > 0 && ink[i - w])
-                regions.join(std::uint32_t(i), std::uint32_t(i - w));
-            if (y > 0 && x > 0 && ink[i - w - 1])
-                regions.join(std::uint32_t(i), std::uint32_t(i - w - 1));
-            if (y > 0 && x < w - 1 && ink[i - w + 1])
-                regions.join(std::uint32_t(i), std::uint32_t(i - w + 1));
-        }
-    }
-    struct Extent
-    {
-        int top = INT32_MAX, bottom = -1, left = INT32_MAX, right = -1, area = 0;
-    };
-    std::vector<Extent> extents;
-    std::vector<std::int32_t> slot(n, -1);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const size_t i = size_t(y) * w + x;
-            if (!ink[i])
-                continue;
-            const std::uint32_t root = regions.find(std::uint32_t(i));
-            if (slot[root] < 0) {
-                slot[root] = std::int32_t(extents.size());
-                extents.emplace_back();
-            }
-            Extent& e = extents[size_t(slot[root])];
-            e.top = std::min(e.top, y), e.bottom = std::max(e.bottom, y);
-            e.left = std::min(e.left, x), e.right = std::max(e.right, x);
-            ++e.area;
-        }
-    }
-    // Letter-sized: taller than a speck, shorter than a panel border, not a rule or a box.
-    std::vector<int> heights;
-    for (const Extent& e : extents) {
-        const int height = e.bottom - e.top + 1, width = e.right - e.left + 1;
-        if (height >= 3 && height <= 64 && e.area >= 3 && width <= 8 * height && width * height <= 40 * e.area)
-            heights.push_back(height);
-    }
-    if (heights.empty())
-        return std::nullopt;
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
-    return double(heights[heights.size() / 2]);
+    return typicalGlyphHeight(inkShapes(grey).extents);
 }
 
 double magnificationFor(double glyphHeight)

@@ -2,6 +2,7 @@
 #include "TesseractTextRecognizer.h"
 
 #include "ScreenTextImage.h"
+#include "SystemLog.h"
 #include "TextRows.h"
 
 #include <QDir>
@@ -120,6 +121,33 @@ struct TesseractTextRecognizer::Engines
     int engines = 0; // spare, in use or loading
     int running = 0; // recognitions between acquire and release
     int loads = 0;
+    QString toldMissing; // the languages last reported missing, so that each change is told once
+
+    // One log line when a wanted language has no trained data: recognition goes on with the rest.
+    void tellMissing(const QStringList& installed)
+    {
+        QStringList missing;
+        for (const QString& language : wanted) {
+            if (!installed.contains(language))
+                missing << language;
+        }
+        const QString key = missing.join(QLatin1Char('+'));
+        {
+            std::lock_guard lock(mutex);
+            if (key == toldMissing)
+                return;
+            toldMissing = key;
+        }
+        if (missing.isEmpty())
+            return;
+        QStringList packages;
+        for (const QString& language : missing)
+            packages << QStringLiteral("tesseract-ocr-")
+                    + QString(language).replace(QLatin1Char('_'), QLatin1Char('-'));
+        systemLog(QStringLiteral("Vantrel: text recognition reads %1 only: no trained data for %2 in %3 (install %4)")
+                      .arg(installed.join(QLatin1Char('+')), missing.join(QStringLiteral(", ")), directory,
+                          packages.join(QStringLiteral(", "))));
+    }
 
     QStringList installed() const
     {
@@ -260,6 +288,7 @@ Expected<QStringList> TesseractTextRecognizer::recognize(const QImage& image, do
         return Error {.description = QStringLiteral("no trained data for %1 in %2")
                                          .arg(m_engines->wanted.join(QStringLiteral(", ")), m_engines->directory)};
     }
+    m_engines->tellMissing(languages);
     const QString languageKey = languages.join(QLatin1Char('+'));
     Expected<Engine> acquired = m_engines->acquire(languageKey, stop);
     if (!acquired)

@@ -33,6 +33,35 @@ bool isSpeck(const QString& text)
     return specks.match(text).hasMatch();
 }
 
+// The controls of a form read as text: a check box as "|_|", a radio button as "(®)", the arrow
+// of a combo box, a spin box or a tree as "+", "»" or "vv", a slider's handle as "©". None of
+// them holds a letter or digit, or the engine itself doubts them; real words that short are read
+// with confidence, and a lone symbol worth keeping ("&", "-", "%", "…") is no frame or glyph.
+bool isControlDrawing(const RecognizedWord& word)
+{
+    bool lettersOrDigits = false;
+    for (const QChar c : word.text)
+        lettersOrDigits = lettersOrDigits || c.isLetterOrNumber();
+    if (!lettersOrDigits) {
+        static const QRegularExpression drawing(QStringLiteral("[|\\[\\]{}()<>_®©@¥™»«+~^]"));
+        return word.confidence < 60.0f || drawing.match(word.text).hasMatch();
+    }
+    return word.text.size() <= 3 && word.confidence < 30.0f;
+}
+
+// A frame edge that survived glued to the word beside it: "|Network", "Schmidt|", ")Restore".
+QString withoutFrameEdges(QString text)
+{
+    while (text.size() > 1 && text.front() == QLatin1Char('|'))
+        text.remove(0, 1);
+    while (text.size() > 1 && text.back() == QLatin1Char('|'))
+        text.chop(1);
+    // A word never opens with a closing bracket: the right edge of the control before it.
+    if (text.size() > 1 && QStringLiteral(")]}").contains(text.front()) && text[1].isLetterOrNumber())
+        text.remove(0, 1);
+    return text;
+}
+
 // A symbol that a menu or toolbar draws before its text, read as "©", "O", "oO" or "(1)": at
 // most two letters, or brackets around one, in a square box that is taller than the row's
 // words, or that leads its row with a gap wider than a space after it.
@@ -111,8 +140,19 @@ QString mendFunctionKey(const QString& word)
 
 } // namespace
 
-QString mendShortcut(const QString& word)
+QString mendShortcut(const QString& read)
 {
+    QString word = read;
+    // "Ctrl+" blurs into "Ctr#", "Ctrit" or "Ctre" before the key: "Ctr#Z", "CtritV", "Ctrev",
+    // "Ctr,". No word of any language starts "Ctr", so the key is the last character.
+    static const QRegularExpression blurredControl(QStringLiteral("^Ctr(?!l$)[^+\\s]{0,2}(\\S)$"));
+    if (const QRegularExpressionMatch match = blurredControl.match(word); match.hasMatch())
+        word = QStringLiteral("Ctrl+") + match.captured(1);
+    // Between a modifier and its key, "#" is a misread "+".
+    static const QRegularExpression hashForPlus(QStringLiteral("^([A-Za-z]{2,6})#(\\S{1,3})$"));
+    if (const QRegularExpressionMatch match = hashForPlus.match(word);
+        match.hasMatch() && !modifierFor(match.captured(1)).isEmpty())
+        word = match.captured(1) + QLatin1Char('+') + match.captured(2);
     if (!word.contains(QLatin1Char('+')))
         return mendFunctionKey(word);
     QStringList parts = word.split(QLatin1Char('+'));
@@ -137,8 +177,11 @@ QStringList assembleTextRows(std::vector<RecognizedWord> words)
 {
     for (RecognizedWord& word : words)
         word.text = word.text.trimmed();
-    std::erase_if(words,
-        [](const RecognizedWord& word) { return word.text.isEmpty() || word.box.isEmpty() || isSpeck(word.text); });
+    std::erase_if(words, [](const RecognizedWord& word) {
+        return word.text.isEmpty() || word.box.isEmpty() || isSpeck(word.text) || isControlDrawing(word);
+    });
+    for (RecognizedWord& word : words)
+        word.text = withoutFrameEdges(word.text);
     std::sort(words.begin(), words.end(),
         [](const RecognizedWord& a, const RecognizedWord& b) { return a.box.center().y() < b.box.center().y(); });
 
@@ -192,7 +235,20 @@ QStringList assembleTextRows(std::vector<RecognizedWord> words)
                 if (isSymbolLike(word, others[others.size() / 2], gapAfter))
                     continue;
             }
-            texts << mendShortcut(word.text);
+            const QString mended = mendShortcut(word.text);
+            // A shortcut read as two words, "Ctr" and "Shift+Z": one again. Only a modifier's
+            // own name or a blurred "Ctrl" before it, since "All", "Alto" or "Metal" are words.
+            const QString& before = texts.isEmpty() ? QString() : texts.last();
+            const QString modifier = modifierFor(before);
+            if (!modifier.isEmpty() && mended.contains(QLatin1Char('+')) && !before.contains(QLatin1Char('+'))
+                && (before.compare(modifier, Qt::CaseInsensitive) == 0 || before.startsWith(QStringLiteral("Ctr")))) {
+                const QString joined = mendShortcut(before + QLatin1Char('+') + mended);
+                if (joined.startsWith(modifier + QLatin1Char('+'))) {
+                    texts.last() = joined;
+                    continue;
+                }
+            }
+            texts << mended;
         }
         if (!texts.isEmpty())
             lines << texts.join(QLatin1Char(' '));

@@ -175,7 +175,15 @@ QMenu* HistoryView::contextMenu(int gridRow, QWidget* parent)
     for (HistoryCommand command : historyCommands(*record)) {
         if (command == HistoryCommand::remove)
             menu->addSeparator();
-        QAction* action = menu->addAction(symbolIcon(historyCommandSymbol(command)), historyCommandTitle(command));
+        QIcon icon = symbolIcon(historyCommandSymbol(command));
+        if (command == HistoryCommand::remove) {
+            // Destructive: its symbol in red, as "Clear History" in the settings window.
+            const QPixmap red
+                = tintedSymbol(historyCommandSymbol(command), 16, QColor(215, 0, 21), devicePixelRatioF());
+            if (!red.isNull())
+                icon = QIcon(red);
+        }
+        QAction* action = menu->addAction(icon, historyCommandTitle(command));
         // The record, not the row: the list may change while the menu is open.
         const HistoryItem item = *record;
         connect(action, &QAction::triggered, this,

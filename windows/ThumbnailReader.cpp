@@ -1,42 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ThumbnailReader.h"
 
+#include "PngThumbnail.h"
+
 #include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <mutex>
 
 namespace vantrel {
 
 namespace {
 
-// Pictures up to this size are read whole and then scaled: Qt's reduced-size PNG reading is
-// slower than a full read followed by a smooth scale, and 10 megapixels (a 4K screen) take
-// 40 MB for the moment of the read. Larger ones are read row by row into the small picture.
+// Pictures other than PNG and JPEG up to this size are read whole and then scaled (10
+// megapixels, a 4K screen, take 40 MB for the moment of the read); larger ones at reduced size
+// where their format allows it.
 constexpr qint64 largestWholeReadPixels = 10'000'000;
-
-// The decoder reports a read it could not make as an error on the log ("libpng error: Read
-// Error"); a read refused on purpose is no error, so it is kept off the log.
-thread_local bool t_refusingReads = false;
-QtMessageHandler g_previousHandler = nullptr;
-
-void quietOnRefusedReads(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (t_refusingReads && type == QtWarningMsg && message.startsWith(QLatin1String("libpng error")))
-        return;
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
-    else
-        qt_message_output(type, context, message);
-}
-
-void installQuietHandler()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { g_previousHandler = qInstallMessageHandler(quietOnRefusedReads); });
-}
 
 // A file that stops yielding bytes once the thumbnail is no longer wanted: the decoder sees a
 // read error and gives up at once instead of finishing a picture nobody will see.
@@ -51,10 +32,8 @@ public:
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (m_cancelled.load(std::memory_order_relaxed)) {
-            t_refusingReads = true;
+        if (m_cancelled.load(std::memory_order_relaxed))
             return -1;
-        }
         return QFile::readData(data, maxSize);
     }
 
@@ -93,6 +72,14 @@ Expected<QImage> readThumbnail(const QString& path, const std::atomic<bool>& can
 {
     if (path.isEmpty())
         return failure(QStringLiteral("the capture has no file"));
+    // PNG, what the history writes, streams into the thumbnail: memory stays at the thumbnail's
+    // size, and a decode stopped on purpose or a damaged file leaves nothing on the terminal.
+    Expected<QImage> png = decodePngThumbnail(
+        path, [longestSide](QSize size) { return thumbnailSize(size, longestSide); }, largestThumbnailSourcePixels,
+        cancelled);
+    if (png || png.error().code != ENOTSUP)
+        return png;
+
     CancellableFile file(path, cancelled);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
@@ -113,10 +100,7 @@ Expected<QImage> readThumbnail(const QString& path, const std::atomic<bool>& can
     const bool reducedRead = reader.format() == "jpeg" || qint64(size.width()) * size.height() > largestWholeReadPixels;
     if (reducedRead && target != size && reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(target);
-    installQuietHandler();
-    t_refusingReads = false;
     QImage image = reader.read();
-    t_refusingReads = false;
     if (cancelled.load(std::memory_order_relaxed))
         return failure(QStringLiteral("cancelled"));
     if (image.isNull())

@@ -22,10 +22,10 @@ constexpr qint64 largestThumbnailSourcePixels = qint64(16384) * 16384;
 // never below one pixel a side).
 QSize thumbnailSize(QSize size, int longestSide = thumbnailLongestSide);
 
-// Decodes the picture in `path` and scales it to thumbnail size. JPEG files, and pictures over 10
-// megapixels in any format that allows it (PNG), decode straight at thumbnail size, row by row,
-// so a huge file never needs its full size in memory. Reading stops soon after `cancelled`
-// turns true.
+// Decodes the picture in `path` and scales it to thumbnail size. PNG files stream row by row into
+// the thumbnail and JPEG files decode at reduced size, so neither ever needs its full size in
+// memory; other formats are read whole up to 10 megapixels. Reading stops soon after
+// `cancelled` turns true.
 // The error says in a few words why there is no thumbnail. Any thread.
 Expected<QImage> readThumbnail(
     const QString& path, const std::atomic<bool>& cancelled, int longestSide = thumbnailLongestSide);

@@ -344,6 +344,23 @@ TEST_F(WithScriptedEngines, AFailingEngineIsLoggedAndTheOtherEnginesResultStillC
     EXPECT_EQ(clipboard.writes, 1);
 }
 
+TEST_F(WithScriptedEngines, AnEmptyPictureIsLoggedAndNeverReachesTheEngines)
+{
+    text.answers[0] = {QStringLiteral("never asked")};
+    for (const QImage& empty : {QImage(), QImage(0, 0, QImage::Format_RGB32), QImage(0, 40, QImage::Format_ARGB32)}) {
+        toasts.requests.clear();
+        const qsizetype logged = log.lines().size();
+        recognize(empty);
+        EXPECT_EQ(resultToast().text, QStringLiteral("No text found"));
+        ASSERT_EQ(log.lines().size(), logged + 1);
+        EXPECT_TRUE(
+            log.lines().last().startsWith(QStringLiteral("Vantrel: text recognition failed: the picture is empty")))
+            << qPrintable(log.lines().last());
+    }
+    EXPECT_TRUE(text.threads.empty());
+    EXPECT_FALSE(clipboard.current);
+}
+
 TEST(TextRecognitionWithoutEngines, SaysNoTextFoundAndLogsWhy)
 {
     RecordingToasts toasts;

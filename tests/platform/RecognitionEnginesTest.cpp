@@ -3,7 +3,9 @@
 // by its own writer, and both on pictures that hold nothing or cannot be read.
 #include "QtPrinters.h"
 #include "ScreenTextSamples.h"
+#include "SystemLog.h"
 #include "TesseractTextRecognizer.h"
+#include "WidgetScreens.h"
 #include "ZXingBarcodeReader.h"
 
 #include <QDir>
@@ -106,13 +108,19 @@ TEST(TextRecognizer, ReadsScreenTextWithinItsErrorBudgetForEveryKindOfScreen)
 {
     const std::map<QString, double> budget {{QStringLiteral("light"), 0.02}, {QStringLiteral("dark"), 0.02},
         {QStringLiteral("subpixel"), 0.02}, {QStringLiteral("hidpi"), 0.03}, {QStringLiteral("table"), 0.03},
-        {QStringLiteral("colour"), 0.05}, {QStringLiteral("menu"), 0.06}, {QStringLiteral("typical"), 0.02}};
+        {QStringLiteral("colour"), 0.05}, {QStringLiteral("menu"), 0.06}, {QStringLiteral("typical"), 0.02},
+        {QStringLiteral("widgets"), 0.05}};
     constexpr double worstPicture = 0.12;
 
     const QStringList fonts = sampleFonts();
     std::vector<ScreenTextSample> samples = screenTextSamples(fonts, 1);
     samples.push_back(typicalCapture(fonts[0], false));
     samples.push_back(typicalCapture(fonts[0], true));
+    // Qt's own widgets: frames, check boxes, arrows and spacing nobody here drew.
+    for (const auto& [points, dark] : {std::pair {8.0, true}, std::pair {10.0, false}}) {
+        for (ScreenTextSample& sample : widgetScreens(fonts[0], points, dark))
+            samples.push_back(std::move(sample));
+    }
     std::map<QString, std::pair<int, int>> totals; // errors, characters
     for (const ScreenTextSample& sample : samples) {
         const Expected<QStringList> lines = recognizer().recognize(sample.image, sample.scale);
@@ -243,6 +251,32 @@ TEST(TextRecognizer, MissingTrainedDataIsAnErrorNotACrash)
     const Expected<QStringList> damaged = missing.recognize(textPicture({QStringLiteral("Still nothing")}), 1.0);
     ASSERT_FALSE(damaged);
     EXPECT_TRUE(damaged.error().description.contains(QStringLiteral("could not load")));
+}
+
+TEST(TextRecognizer, ALocaleWithoutTrainedDataReadsEnglishAndSaysSoOnce)
+{
+    // A German desktop on a machine with only the English data: text is still read, and the log
+    // tells once which package would add German.
+    const QString english = QDir(defaultTessdataDirectory()).filePath(QStringLiteral("eng.traineddata"));
+    ASSERT_TRUE(QFile::exists(english)) << qPrintable(english);
+    QTemporaryDir data;
+    ASSERT_TRUE(QFile::link(english, data.filePath(QStringLiteral("eng.traineddata"))));
+    QStringList logged;
+    setSystemLogSink([&logged](const QString& line) { logged << line; });
+    {
+        TesseractTextRecognizer german(data.path(), {QStringLiteral("deu"), QStringLiteral("eng")});
+        for (int i = 0; i < 2; ++i) {
+            const Expected<QStringList> lines = german.recognize(textPicture({QStringLiteral("Read in English")}), 1.0);
+            ASSERT_TRUE(lines) << qPrintable(lines.error().description);
+            EXPECT_EQ(lines->join(QLatin1Char(' ')), QStringLiteral("Read in English"));
+        }
+    }
+    setSystemLogSink({});
+    ASSERT_EQ(logged.size(), 1) << qPrintable(logged.join(QLatin1Char('\n')));
+    EXPECT_TRUE(
+        logged[0].startsWith(QStringLiteral("Vantrel: text recognition reads eng only: no trained data for deu")))
+        << qPrintable(logged[0]);
+    EXPECT_TRUE(logged[0].contains(QStringLiteral("tesseract-ocr-deu"))) << qPrintable(logged[0]);
 }
 
 TEST(TextRecognizer, AStoppedRecognitionEndsWithAnError)

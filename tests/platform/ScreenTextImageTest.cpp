@@ -112,6 +112,38 @@ TEST(ScreenTextImage, ThickStrokesOfLargeTextStaySolid)
     EXPECT_LT(greyAt(prepared, QPoint(23, 45)), 100);
 }
 
+TEST(ScreenTextImage, FramesRulesAndUnderlinesGoButLettersStay)
+{
+    // Strokes of 11 px text inside a field's frame, beside a table rule, over an underline, and
+    // a tall thin letter of a heading (a stem as high as two lines of text, a shape of its own).
+    QImage image = strokes(QSize(400, 200), Qt::white, QColor(0x20, 0x20, 0x20), QRect(30, 30, 200, 12));
+    QPainter painter(&image);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRect(24, 24, 230, 22)); // the field, 3 px around the text
+    painter.fillRect(QRect(300, 0, 1, 200), QColor(0x60, 0x60, 0x60)); // a column rule
+    for (int x = 30; x < 230; x += 4)
+        painter.fillRect(QRect(x, 80, 1, 8), QColor(0x20, 0x20, 0x20));
+    painter.fillRect(QRect(28, 89, 204, 1), QColor(0x20, 0x20, 0x20)); // the underline, touching
+    painter.fillRect(QRect(320, 120, 2, 16), QColor(0x20, 0x20, 0x20)); // the heading's "l"
+    painter.end();
+
+    for (const double scale : {1.0, 2.0}) {
+        const QImage scaled
+            = scale == 1.0 ? image : image.scaled(image.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const ScreenTextImage prepared = prepareScreenText(scaled, scale);
+        ASSERT_FALSE(prepared.blank);
+        auto at = [&](int x, int y) { return greyAt(prepared, QPoint(int(x * scale), int(y * scale))); };
+        EXPECT_GT(at(24, 35), 200) << scale << ": the field's left edge";
+        EXPECT_GT(at(140, 24), 200) << scale << ": the field's top edge";
+        EXPECT_GT(at(300, 150), 200) << scale << ": the rule";
+        EXPECT_GT(at(130, 89), 200) << scale << ": the underline between strokes";
+        EXPECT_LT(at(30, 34), 100) << scale << ": a stroke inside the field";
+        EXPECT_LT(at(226, 34), 100) << scale << ": the last stroke, 3 px from the frame";
+        EXPECT_LT(at(30, 84), 100) << scale << ": a stroke on the underline";
+        EXPECT_LT(at(320, 128), 100) << scale << ": the heading's letter";
+    }
+}
+
 TEST(ScreenTextImage, SmallTextIsMagnifiedUnlessTheCaptureIsHiDpi)
 {
     const QImage small = strokes(QSize(300, 120), Qt::white, Qt::black, QRect(20, 20, 260, 80));

@@ -82,6 +82,60 @@ TEST(TextRows, LeavesOutMenuSymbolsAndSpecksButNotShortWords)
         {"short word", {word("OK", 10, 10, 11), word("then", 24, 10, 30)}, QStringLiteral("OK then")},
         {"lone letter", {word("O", 10, 10, 11, 11)}, QStringLiteral("O")},
         {"ellipsis", {word("Loading", 10, 10, 50), word("...", 62, 10, 12)}, QStringLiteral("Loading ...")},
+        {"lone symbols of text", {word("Tom", 10, 10, 30), word("&", 44, 10, 8), word("Jerry", 56, 10, 40)},
+            QStringLiteral("Tom & Jerry")},
+    };
+    for (const Case& c : cases) {
+        const QStringList lines = assembleTextRows(c.words);
+        EXPECT_EQ(lines.join(QLatin1Char('\n')), c.expected) << c.name;
+    }
+}
+
+namespace {
+
+// A word the engine is unsure of: `confidence` 0–100.
+RecognizedWord doubted(const char* text, int left, int top, int width, float confidence, int height = 11)
+{
+    RecognizedWord read = word(text, left, top, width, height);
+    read.confidence = confidence;
+    return read;
+}
+
+} // namespace
+
+TEST(TextRows, LeavesOutTheControlsOfAFormAndTheFrameEdgesGluedToWords)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<RecognizedWord> words;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"check box", {word("|_|", 10, 10, 14, 13), word("Remember", 30, 10, 60), word("password", 94, 10, 50)},
+            QStringLiteral("Remember password")},
+        {"radio button", {word("(®)", 10, 10, 14, 14), word("Compact", 30, 10, 50)}, QStringLiteral("Compact")},
+        {"tree arrow", {doubted("»", 7, 12, 8, 0.0f, 4), word("Storage", 24, 10, 50)}, QStringLiteral("Storage")},
+        {"combo box arrow",
+            {word("Theme:", 10, 10, 40), word("Follow", 80, 10, 36), word("system", 120, 10, 38),
+                doubted("vv", 190, 13, 7, 22.6f, 4)},
+            QStringLiteral("Theme: Follow system")},
+        {"spin box arrows", {word("Port:", 10, 10, 24), word("993", 100, 10, 20), word("|>|", 260, 8, 12, 16)},
+            QStringLiteral("Port: 993")},
+        {"frame edge glued to a word", {word("|Network", 24, 10, 52, 13), word("Gateway|", 100, 10, 52, 13)},
+            QStringLiteral("Network Gateway")},
+        {"button edge glued to a word", {word(")Restore", 10, 10, 48), word("Defaults", 62, 10, 50)},
+            QStringLiteral("Restore Defaults")},
+        // What the engine is sure of stays, short or not.
+        {"sure short words", {doubted("OK", 10, 10, 14, 96.0f), doubted("Go", 30, 10, 14, 92.0f)},
+            QStringLiteral("OK Go")},
+        {"a bracket that is text", {word("(IMAP)", 10, 10, 36, 12), word("[beta]", 50, 10, 36, 12)},
+            QStringLiteral("(IMAP) [beta]")},
+        // A shortcut split in two, and a word that only looks like a modifier.
+        {"split shortcut", {word("Redo", 30, 10, 30), word("Ctr", 216, 10, 20), word("Shift+Z", 248, 10, 40)},
+            QStringLiteral("Redo Ctrl+Shift+Z")},
+        {"word before a shortcut", {word("Select", 30, 10, 40), word("All", 74, 10, 18), word("Ctrl+A", 216, 10, 40)},
+            QStringLiteral("Select All Ctrl+A")},
     };
     for (const Case& c : cases) {
         const QStringList lines = assembleTextRows(c.words);
@@ -107,6 +161,13 @@ TEST(TextRows, MendsMisreadShortcutsOnly)
         {"F5", "F5"},
         {"Ctrl++", "Ctrl++"},
         {"Ctrl+-", "Ctrl+-"},
+        // "Ctrl+" blurred into the key.
+        {"Ctr#Z", "Ctrl+Z"},
+        {"CtritV", "Ctrl+V"},
+        {"Ctrev", "Ctrl+V"},
+        {"Ctr,", "Ctrl+,"},
+        {"CtrlA", "Ctrl+A"},
+        {"Alt#F4", "Alt+F4"},
         // Not shortcuts: left as read.
         {"C++", "C++"},
         {"1+1", "1+1"},
@@ -115,6 +176,11 @@ TEST(TextRows, MendsMisreadShortcutsOnly)
         {"F0", "F0"},
         {"Clock+1", "Clock+1"},
         {"+", "+"},
+        {"Ctrl", "Ctrl"},
+        {"Ctr", "Ctr"},
+        {"Sharp#1", "Sharp#1"},
+        {"C#", "C#"},
+        {"Catch", "Catch"},
     };
     for (const auto& [read, mended] : cases)
         EXPECT_EQ(mendShortcut(QString::fromLatin1(read)), QString::fromLatin1(mended)) << read;

@@ -15,6 +15,7 @@
 #include "WindowTestSupport.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -332,8 +333,7 @@ TEST_F(HistoryViewTest, EachCommandReachesItsPartOfVantrel)
     const QString file = fileOf(shot);
     trigger("Delete");
     EXPECT_FALSE(listed(shot));
-    history.waitForPendingWrites(); // files go on the store's worker
-    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file); })) << "deleted on the store's worker";
     EXPECT_TRUE(view->showsEmptyState());
 }
 
@@ -412,8 +412,7 @@ TEST_F(HistoryViewTest, AnUnreadableFileGivesACellWithoutThumbnailWhoseCommandsS
     }
     view->perform(HistoryCommand::remove, rowOfRecord(broken));
     EXPECT_FALSE(listed(broken));
-    history.waitForPendingWrites(); // files go on the store's worker
-    EXPECT_FALSE(QFile::exists(fileOf(broken)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(fileOf(broken)); })) << "deleted on the store's worker";
     EXPECT_EQ(view->countText(), "1 items");
 }
 
@@ -454,12 +453,37 @@ TEST_F(HistoryViewTest, TheKeyboardMovesOpensCopiesAndDeletes)
     const QString file = fileOf(items[8]);
     press(Qt::Key_Delete);
     EXPECT_FALSE(listed(items[8]));
-    history.waitForPendingWrites(); // files go on the store's worker
-    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file); })) << "deleted on the store's worker";
     // The next capture moved into its place and has the keyboard.
     EXPECT_EQ(grid()->currentIndex().row(), 1);
     EXPECT_EQ(view->itemAt(1)->id, items[7].id);
     EXPECT_TRUE(grid()->selectionModel()->isSelected(grid()->currentIndex()));
+}
+
+TEST_F(HistoryViewTest, TheMenuKeyOpensTheCurrentCellsMenu)
+{
+    addVideo(CaptureKind::gif);
+    addPicture(CaptureKind::screenshot, QSize(70, 40)); // newest: the first cell
+    open();
+    grid()->setFocus();
+    press(Qt::Key_Home);
+    press(Qt::Key_Right);
+    ASSERT_EQ(grid()->currentIndex().row(), 1);
+    // What the window sends the focused widget for the Menu key or Shift+F10: a keyboard context
+    // menu event at the cursor rectangle, which an item view puts on its current cell.
+    const QPoint at = grid()->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, grid()->mapToGlobal(at));
+    QApplication::sendEvent(grid(), &event);
+    ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    EXPECT_EQ(actionTexts(menu),
+        (QStringList {
+            "Open", "Show Quick Access Overlay", "Copy", "Save to Export Location", "Show in File Manager", "Delete"}))
+        << "the GIF's menu: the current cell's, not the first one's";
+    menu->actions().first()->trigger();
+    menu->close();
+    EXPECT_TRUE(surfaces.editors.empty());
+    EXPECT_EQ(workspace.opened.size(), 1u);
 }
 
 TEST_F(HistoryViewTest, DoubleClickingACellOpensItInTheEditor)
