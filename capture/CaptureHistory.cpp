@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vantrel {
@@ -160,11 +161,18 @@ CaptureHistory::CaptureHistory(const QString& folder, QObject* parent)
 {
     m_serial.setMaxThreadCount(1);
     const QDateTime cutoff = retentionCutoff();
-    // Reading a long history takes a core for a good part of a second; at start-up it must not
-    // take it from the main thread, which is about to answer the first shortcut.
+    // Reading a long history takes a core for a good part of a second; at start-up it must give
+    // way to the main thread, which is about to answer the first shortcut. It runs on a thread of
+    // its own, since a lowered priority cannot be raised again: the writes that follow on the
+    // serial thread keep the normal one, so a capture is on disk as soon as ever.
     m_load = QtConcurrent::run(&m_serial, [folder = m_folder, cutoff] {
-        lowerCurrentThreadPriority();
-        return loadFolder(folder, cutoff);
+        LoadedHistory loaded;
+        std::thread reader([&] {
+            lowerCurrentThreadPriority();
+            loaded = loadFolder(folder, cutoff);
+        });
+        reader.join();
+        return loaded;
     });
     auto* watcher = new QFutureWatcher<LoadedHistory>(this);
     connect(watcher, &QFutureWatcher<LoadedHistory>::finished, this, [this, watcher] {

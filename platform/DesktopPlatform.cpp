@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DesktopPlatform.h"
 
+#include "Camera.h"
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
 #include "FocusService.h"
@@ -8,6 +9,7 @@
 #include "GifEncoding.h"
 #include "GlobalHotKeys.h"
 #include "JsonPreferenceStore.h"
+#include "KeyMonitor.h"
 #include "KeyboardLayout.h"
 #include "LoginItem.h"
 #include "SaveDialog.h"
@@ -40,12 +42,14 @@ struct DesktopPlatform::Services
     X11FocusService focus;
     GrantedCaptureAccess captureAccess;
     X11GlobalHotKeys hotKeys {&keyboardLayout};
+    X11KeyMonitor keyMonitor;
     CanberraSounds sounds;
     X11DesktopAppearance appearance;
     X11ScreenGrabber screenGrabber;
     X11ScreenRecording screenRecording {&screenGrabber};
     FfmpegGifEncoding gifEncoding;
     QtClipboard clipboard;
+    QtCamera camera;
     DesktopWorkspace workspace;
     QtSaveDialog saveDialog;
     QtFolderDialog folderDialog;
@@ -58,12 +62,14 @@ struct DesktopPlatform::Services
     ScopedService<FocusService> focusSlot {&focus};
     ScopedService<CaptureAccess> captureAccessSlot {&captureAccess};
     ScopedService<GlobalHotKeys> hotKeysSlot {&hotKeys};
+    ScopedService<KeyMonitor> keyMonitorSlot {&keyMonitor};
     ScopedService<Sounds> soundsSlot {&sounds};
     ScopedService<DesktopAppearance> appearanceSlot {&appearance};
     ScopedService<ScreenGrabber> screenGrabberSlot {&screenGrabber};
     ScopedService<ScreenRecording> screenRecordingSlot {&screenRecording};
     ScopedService<GifEncoding> gifEncodingSlot {&gifEncoding};
     ScopedService<Clipboard> clipboardSlot {&clipboard};
+    ScopedService<Camera> cameraSlot {&camera};
     ScopedService<Workspace> workspaceSlot {&workspace};
     ScopedService<SaveDialog> saveDialogSlot {&saveDialog};
     ScopedService<FolderDialog> folderDialogSlot {&folderDialog};

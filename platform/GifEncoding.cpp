@@ -166,9 +166,25 @@ Expected<GifResult> convertMovieToGif(const GifRequest& request, const std::atom
 
 struct FfmpegGifEncoding::State
 {
+    struct Worker
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
     std::atomic<bool> cancelled {false};
     std::mutex lock;
-    std::vector<std::thread> threads;
+    std::vector<Worker> workers;
+
+    // Joins the conversions that are over, so each finished thread gives its stack back.
+    void reapFinished()
+    {
+        std::erase_if(workers, [](Worker& worker) {
+            if (!worker.done->load())
+                return false;
+            worker.thread.join();
+            return true;
+        });
+    }
 };
 
 FfmpegGifEncoding::FfmpegGifEncoding()
@@ -178,20 +194,27 @@ FfmpegGifEncoding::FfmpegGifEncoding()
 FfmpegGifEncoding::~FfmpegGifEncoding()
 {
     m_state->cancelled = true;
-    std::vector<std::thread> threads;
+    std::vector<State::Worker> workers;
     {
         std::lock_guard lock(m_state->lock);
-        threads.swap(m_state->threads);
+        workers.swap(m_state->workers);
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (State::Worker& worker : workers)
+        worker.thread.join();
 }
 
 void FfmpegGifEncoding::convert(const GifRequest& request, Completion completion)
 {
     std::weak_ptr<State> weak = m_state;
     std::lock_guard lock(m_state->lock);
-    m_state->threads.emplace_back([weak, request, completion = std::move(completion)]() mutable {
+    m_state->reapFinished();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([weak, done, request, completion = std::move(completion)]() mutable {
+        struct MarkDone
+        {
+            std::atomic<bool>& flag;
+            ~MarkDone() { flag = true; }
+        } markDone {*done};
         std::shared_ptr<State> state = weak.lock();
         if (!state)
             return;
@@ -209,6 +232,7 @@ void FfmpegGifEncoding::convert(const GifRequest& request, Completion completion
             },
             Qt::QueuedConnection);
     });
+    m_state->workers.push_back({std::move(thread), std::move(done)});
 }
 
 } // namespace vantrel

@@ -3,9 +3,10 @@
 
 namespace vantrel {
 
-// Gives the calling thread the lowest ordinary scheduling priority (nice 19 for it alone), for
-// background work that must not slow what the user is waiting for on a busy machine. It cannot
-// be undone without privileges: call it only on a thread that does background work from then on.
+// Lowers the calling thread's scheduling priority (nice 10 for it alone), for background work
+// that should give way to what the user is waiting for on a busy machine, yet still get a fair
+// share (nice 19 would starve it for many seconds behind a build). It cannot be undone without
+// privileges: call it only on a thread that does background work from then on.
 void lowerCurrentThreadPriority();
 
 } // namespace vantrel

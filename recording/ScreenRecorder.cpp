@@ -262,6 +262,11 @@ void ScreenRecorder::stop(bool discard)
 void ScreenRecorder::finishBeforeQuit(int timeoutMs)
 {
     m_quitting = true;
+    // No time to convert while quitting: movies still turning into GIFs are kept as they are.
+    for (const PendingGif& pending : std::exchange(m_converting, {})) {
+        *pending.settled = true;
+        deliver(pending.movie, CaptureKind::recording, pending.pixelSize, pending.temporaryFolder);
+    }
     stop(false);
     QElapsedTimer waited;
     waited.start();
@@ -281,22 +286,27 @@ void ScreenRecorder::finished(
         deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
         return;
     }
-    showToast({.text = QStringLiteral("Converting to GIF…"), .symbol = QStringLiteral("hourglass"), .duration = 30});
+    showToast({.text = tr("Converting to GIF…"), .symbol = QStringLiteral("hourglass"), .duration = 30});
     const Settings& settings = Settings::shared();
+    auto settled = std::make_shared<bool>(false);
+    m_converting.push_back({movie, pixelSize, temporaryFolder, settled});
     QPointer<ScreenRecorder> self(this);
     convertToGIF(movie, settings.gifFPS(), settings.gifMaxWidth(),
-        [self, movie, pixelSize, temporaryFolder](std::optional<QUrl> gif) {
-            if (!self)
+        [self, movie, pixelSize, temporaryFolder, settled](std::optional<QUrl> gif) {
+            // Settled already: a quit delivered the movie (and took its folder, GIF and all).
+            if (!self || *settled)
                 return;
+            *settled = true;
+            std::erase_if(self->m_converting, [&](const PendingGif& pending) { return pending.settled == settled; });
             if (!gif) {
-                showToast({.text = QStringLiteral("GIF conversion failed — kept the video"),
+                showToast({.text = tr("GIF conversion failed — kept the video"),
                     .symbol = warningSymbol,
                     .duration = 1.6});
                 self->deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
                 return;
             }
             QFile::remove(movie.toLocalFile());
-            showToast({.text = QStringLiteral("GIF ready"),
+            showToast({.text = tr("GIF ready"),
                 .symbol = QStringLiteral("checkmark.circle.fill"),
                 .duration = 1.6});
             self->deliver(*gif, CaptureKind::gif, pixelSize, temporaryFolder);

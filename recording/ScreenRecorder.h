@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <vector>
 
 class QScreen;
 
@@ -94,6 +95,16 @@ private:
     QPointer<RecordingControls> m_controls;
     int m_finishing = 0;
     bool m_quitting = false;
+    // Movies being turned into GIFs. A quit does not wait for them: their movies are delivered
+    // as they are, and a conversion that answers later finds itself settled.
+    struct PendingGif
+    {
+        QUrl movie;
+        QSize pixelSize;
+        QString temporaryFolder;
+        std::shared_ptr<bool> settled;
+    };
+    std::vector<PendingGif> m_converting;
 };
 
 } // namespace vantrel

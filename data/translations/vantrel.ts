@@ -766,6 +766,13 @@ Options:
     </message>
 </context>
 <context>
+    <name>vantrel::KeystrokeOverlay</name>
+    <message>
+        <source>Keystrokes cannot be shown on this desktop</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vantrel::OverlayBar</name>
     <message>
         <source>Capture</source>
@@ -925,6 +932,21 @@ Options:
     </message>
     <message>
         <source>Record Shortcut</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantrel::ScreenRecorder</name>
+    <message>
+        <source>Converting to GIF…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GIF conversion failed — kept the video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>GIF ready</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -2,6 +2,7 @@
 #include "x11/X11FrameSource.h"
 
 #include "ChromeWindow.h"
+#include "x11/X11RawInput.h"
 #include "x11/X11Reply.h"
 
 #include <QImage>
@@ -292,23 +293,7 @@ struct X11FrameSource::State
         xfixes = version && version->major_version >= 2;
     }
 
-    void setUpClicks()
-    {
-        const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_input_id);
-        if (!extension || !extension->present)
-            return;
-        auto version = reply(xcb_input_xi_query_version_reply, c, xcb_input_xi_query_version(c, 2, 2));
-        if (!version || version->major_version < 2)
-            return;
-        struct
-        {
-            xcb_input_event_mask_t head;
-            uint32_t mask;
-        } selection {{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-            XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE};
-        xcb_input_xi_select_events(c, root, 1, &selection.head);
-        xinputOpcode = extension->major_opcode;
-    }
+    void setUpClicks() { xinputOpcode = selectRawInput(c, root, rawButtons).value_or(0); }
 
     void setUpComposite()
     {
@@ -381,8 +366,7 @@ struct X11FrameSource::State
             return;
         }
         if (type == XCB_GE_GENERIC) {
-            auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
-            if (xinputOpcode && generic->extension == xinputOpcode)
+            if (xinputOpcode && rawInputEvent(event, xinputOpcode))
                 handleButton(reinterpret_cast<xcb_input_raw_button_press_event_t*>(event));
             return;
         }

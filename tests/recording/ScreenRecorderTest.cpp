@@ -543,3 +543,47 @@ TEST_F(ScreenRecorderTest, QuittingWhileRecordingKeepsTheMovieInTheHistory)
     EXPECT_TRUE(QFile::exists(CaptureHistory::shared().filePath(CaptureHistory::shared().items().front())));
     EXPECT_TRUE(surfaces.thumbnails.empty()) << "no thumbnail while quitting";
 }
+
+// Holds every conversion's answer until the test gives it.
+class HeldGifEncoding : public GifEncoding
+{
+public:
+    void convert(const GifRequest& request, Completion completion) override
+    {
+        requests.push_back(request);
+        completions.push_back(std::move(completion));
+    }
+    std::vector<GifRequest> requests;
+    std::vector<Completion> completions;
+};
+
+// A quit does not wait for a GIF: the movie goes into the history as a video at once, and a
+// conversion that answers afterwards changes nothing.
+TEST_F(ScreenRecorderTest, QuittingWhileAGifIsConvertingKeepsTheMovie)
+{
+    HeldGifEncoding encoder;
+    ScopedService<GifEncoding> encoderSlot {&encoder};
+    ASSERT_TRUE(startRecording(QRectF(0, 0, 200, 100), true));
+    recorder.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !encoder.requests.empty(); }, 5000));
+    EXPECT_EQ(recorder.finishing(), 1);
+
+    recorder.finishBeforeQuit();
+    EXPECT_EQ(recorder.finishing(), 0);
+    ASSERT_EQ(CaptureHistory::shared().items().size(), 1u);
+    const HistoryItem record = CaptureHistory::shared().items().front();
+    EXPECT_EQ(record.kind, CaptureKind::recording);
+    QFile kept(CaptureHistory::shared().filePath(record));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("fake movie"));
+    EXPECT_TRUE(surfaces.thumbnails.empty()) << "no thumbnail while quitting";
+
+    // The conversion finishing late (it had written its GIF) is ignored.
+    QFile gif(encoder.requests.front().gifPath);
+    GifResult late;
+    late.path = gif.fileName();
+    encoder.completions.front()(late);
+    EXPECT_EQ(CaptureHistory::shared().items().size(), 1u);
+    EXPECT_EQ(m_ended, 1);
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(QLatin1Char(' ')).toStdString();
+}

@@ -101,11 +101,31 @@ QString xdotool(const QStringList& arguments)
 
 QStringList windowsTitled(const QString& title)
 {
-    const std::optional<QByteArray> out = runProcess(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
-    // xdotool answers 1 when nothing matches: that is an empty list, not a failure.
-    return out ? QString::fromUtf8(*out).split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+    const QStringList arguments {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+        QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')};
+    // xdotool answers 1 when nothing matches: that is an empty list. It also fails when a window
+    // goes away while it looks at it (a BadWindow error on standard error): that says nothing
+    // about the windows asked for, so it asks again rather than report none.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QProcess process;
+        process.start(QStringLiteral("xdotool"), arguments);
+        if (!process.waitForStarted(5000))
+            break;
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            break;
+        }
+        const QByteArray errors = process.readAllStandardError();
+        if (process.exitStatus() == QProcess::NormalExit && errors.trimmed().isEmpty()) {
+            if (process.exitCode() == 0)
+                return QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            if (process.exitCode() == 1)
+                return {};
+        }
+    }
+    ADD_FAILURE() << "xdotool could not list the windows titled " << title.toStdString();
+    return {};
 }
 
 std::optional<quint32> waitForWindow(const QString& title, int timeoutMs)
