@@ -41,39 +41,9 @@ bool waitForRecords(int count)
     return QTest::qWaitFor([count] { return historyCount() >= count; }, 10000);
 }
 
-// How many selection overlay windows the X server shows; none when xdotool gave no clear answer:
-// too slow on a busy machine, or an X error while it walked windows that were going away (it
-// then ends as it does for "no match").
-std::optional<int> overlayWindows()
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QStringLiteral("^Vantrel Selection$")});
-    if (!search.waitForFinished(10000) || search.exitStatus() != QProcess::NormalExit) {
-        search.kill();
-        search.waitForFinished(1000);
-        return std::nullopt;
-    }
-    const QStringList ids
-        = QString::fromUtf8(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!search.readAllStandardError().trimmed().isEmpty())
-        return std::nullopt;
-    if (search.exitCode() == 0 || (search.exitCode() == 1 && ids.isEmpty()))
-        return int(ids.size());
-    return std::nullopt;
-}
-
 bool overlayVisible()
 {
-    const std::optional<int> windows = overlayWindows();
-    return windows && *windows > 0;
-}
-
-bool overlayClosed()
-{
-    const std::optional<int> windows = overlayWindows();
-    return windows && *windows == 0;
+    return !test::windowsTitled(QStringLiteral("Vantrel Selection")).isEmpty();
 }
 
 struct Finished
@@ -181,12 +151,12 @@ TEST_F(ActionFlow, ASecondProcessHandsTheActionToTheRunningVantrelAndExits)
     for (const char* name : {"captureFullscreen", "captureWindow", "capturePreviousArea", "pinFromClipboard"})
         EXPECT_EQ(runToEnd({QStringLiteral("--action"), QString::fromLatin1(name)}).exitCode, 0) << name;
     ASSERT_TRUE(barrier());
-    EXPECT_TRUE(QTest::qWaitFor([] { return overlayWindows() == 2; }, 5000)) << "one overlay, one per monitor";
+    EXPECT_EQ(test::windowsTitled(QStringLiteral("Vantrel Selection")).size(), 2) << "one overlay, one per monitor";
     ASSERT_TRUE(QTest::qWaitFor(
         [] {
             // The overlay takes the keyboard a moment after it maps; Escape until it is gone.
             test::xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-            return QTest::qWaitFor(overlayClosed, 1000);
+            return QTest::qWaitFor([] { return !overlayVisible(); }, 500);
         },
         8000));
     EXPECT_EQ(historyCount(), before + 2) << "an action while the overlay was open made a capture";
