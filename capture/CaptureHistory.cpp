@@ -508,10 +508,12 @@ void CaptureHistory::waitForPendingWrites()
     waitForLoad();
     while (!m_pendingWrites.empty())
         waitForWrite(m_pendingWrites.begin()->first);
-    // Then the list, until nothing is left to write.
+    // Then the list, until nothing is left to write. The serial worker is waited for as a whole,
+    // never the list write's own future: waiting on a future runs its task on this thread when it
+    // has not started yet, ahead of the file deletions queued on the worker before it.
     for (;;) {
         if (m_listWrite) {
-            m_listWrite->waitForFinished();
+            m_serial.waitForDone();
             settleListWrite();
             continue;
         }
@@ -521,6 +523,7 @@ void CaptureHistory::waitForPendingWrites()
         if (!m_listWrite)
             break;
     }
+    m_serial.waitForDone();
 }
 
 std::optional<HistoryItem> CaptureHistory::addFile(const QUrl& url, CaptureKind kind, double width, double height)

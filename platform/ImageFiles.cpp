@@ -4,6 +4,7 @@
 #include "PrivateFiles.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -104,11 +105,13 @@ namespace {
 std::optional<Error> checkHeader(QImageReader& reader)
 {
     if (!reader.canRead())
-        return notAPicture(QStringLiteral("it is not an image Vantrel can read"));
+        return notAPicture(QCoreApplication::translate("ImageFiles", "it is not an image Vantrel can read"));
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() * 4 > (qint64(largestImageMegabytes) << 20))
         return notAPicture(
-            QStringLiteral("the picture is too large to open (%1 × %2 pixels)").arg(size.width()).arg(size.height()));
+            QCoreApplication::translate("ImageFiles", "the picture is too large to open (%1 × %2 pixels)")
+                .arg(size.width())
+                .arg(size.height()));
     return std::nullopt;
 }
 
@@ -118,7 +121,7 @@ Expected<OpenedImage> decodeImageFile(const QByteArray& bytes)
 {
     allowLargeImages();
     if (bytes.isEmpty())
-        return notAPicture(QStringLiteral("the file is empty"));
+        return notAPicture(QCoreApplication::translate("ImageFiles", "the file is empty"));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -128,7 +131,7 @@ Expected<OpenedImage> decodeImageFile(const QByteArray& bytes)
         return *problem;
     QImage image = reader.read();
     if (image.isNull())
-        return notAPicture(QStringLiteral("the picture is damaged or incomplete"));
+        return notAPicture(QCoreApplication::translate("ImageFiles", "the picture is damaged or incomplete"));
     const double scale
         = imageScale(image.width(), image.width() / pixelsPerPointForResolution(declaredResolution(bytes)));
     return OpenedImage {std::move(image), scale};

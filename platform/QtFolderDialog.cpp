@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FolderDialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 
@@ -8,7 +9,7 @@ namespace vantrel {
 
 std::optional<QString> QtFolderDialog::run(const QString& startDirectory, QWidget* parent)
 {
-    QFileDialog dialog(parent, QStringLiteral("Choose a Folder"), startDirectory);
+    QFileDialog dialog(parent, QCoreApplication::translate("QtFolderDialog", "Choose a Folder"), startDirectory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);

@@ -312,9 +312,16 @@ void eraseRules(QImage& grey, const InkShapes& shapes, double glyphHeight, doubl
     const int minShape = int(std::lround(3.5 * glyphHeight));
     // A line is one device pixel wide, two where it falls between pixels.
     const int maxThickness = std::max(2, int(std::ceil(1.5 * scale)));
+    // Far larger than a letter, or a line of its own: a table rule cut into pieces by the stripes
+    // of its rows, a field's edge apart from the rest of its frame. Even a tall "l" of a heading
+    // is shorter, or its stem wider.
+    const int minLine = int(std::lround(2.5 * glyphHeight));
     std::vector<bool> large(shapes.extents.size());
-    for (size_t s = 0; s < shapes.extents.size(); ++s)
-        large[s] = std::max(shapes.extents[s].width(), shapes.extents[s].height()) >= minShape;
+    for (size_t s = 0; s < shapes.extents.size(); ++s) {
+        const InkShapes::Extent& e = shapes.extents[s];
+        large[s] = std::max(e.width(), e.height()) >= minShape
+            || (std::min(e.width(), e.height()) <= maxThickness && std::max(e.width(), e.height()) >= minLine);
+    }
     auto inLargeShape = [&](int x, int y) {
         const std::int32_t shape = shapes.shapeOf[size_t(y) * w + x];
         return shape >= 0 && large[size_t(shape)];

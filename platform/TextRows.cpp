@@ -33,20 +33,31 @@ bool isSpeck(const QString& text)
     return specks.match(text).hasMatch();
 }
 
-// The controls of a form read as text: a check box as "|_|", a radio button as "(®)", the arrow
-// of a combo box, a spin box or a tree as "+", "»" or "vv", a slider's handle as "©". None of
-// them holds a letter or digit, or the engine itself doubts them; real words that short are read
-// with confidence, and a lone symbol worth keeping ("&", "-", "%", "…") is no frame or glyph.
+// The controls of a form read as symbols: a check box as "|_|", a radio button as "(®)", the
+// arrow of a spin box or a tree as "+" or "»", a slider's handle as "©". A lone symbol worth
+// keeping ("&", "-", "%", "…") is no frame or glyph, and the engine is sure of it.
 bool isControlDrawing(const RecognizedWord& word)
 {
-    bool lettersOrDigits = false;
-    for (const QChar c : word.text)
-        lettersOrDigits = lettersOrDigits || c.isLetterOrNumber();
-    if (!lettersOrDigits) {
-        static const QRegularExpression drawing(QStringLiteral("[|\\[\\]{}()<>_®©@¥™»«+~^]"));
-        return word.confidence < 60.0f || drawing.match(word.text).hasMatch();
+    for (const QChar c : word.text) {
+        if (c.isLetterOrNumber())
+            return false;
     }
-    return word.text.size() <= 3 && word.confidence < 30.0f;
+    static const QRegularExpression drawing(QStringLiteral("[|\\[\\]{}()<>_®©@¥™»«+~^]"));
+    return word.confidence < 60.0f || drawing.match(word.text).hasMatch();
+}
+
+// The arrow of a combo box or a tree at either end of a row, read as one or two letters the
+// engine doubts ("vv", "EB", "~y"), set apart from the row's words. Doubt alone is no reason:
+// the engine can doubt a right reading ("kB" beside a table rule).
+bool isDoubtfulEdge(const RecognizedWord& word, double rowHeight, int gap)
+{
+    if (word.text.size() > 2 || word.confidence >= 30.0f)
+        return false;
+    for (const QChar c : word.text) {
+        if (c.isDigit())
+            return false;
+    }
+    return gap >= 1.5 * rowHeight;
 }
 
 // A frame edge that survived glued to the word beside it: "|Network", "Schmidt|", ")Restore".
@@ -233,6 +244,12 @@ QStringList assembleTextRows(std::vector<RecognizedWord> words)
                 if (i == 0)
                     gapAfter = row.words[1].box.left() - word.box.right() - 1;
                 if (isSymbolLike(word, others[others.size() / 2], gapAfter))
+                    continue;
+                const size_t last = row.words.size() - 1;
+                const int gap = i == 0 ? row.words[1].box.left() - word.box.right() - 1
+                    : i == last        ? word.box.left() - row.words[i - 1].box.right() - 1
+                                       : -1;
+                if (gap >= 0 && isDoubtfulEdge(word, others[others.size() / 2], gap))
                     continue;
             }
             const QString mended = mendShortcut(word.text);

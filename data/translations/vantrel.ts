@@ -208,6 +208,32 @@ Options:
     </message>
 </context>
 <context>
+    <name>ImageFiles</name>
+    <message>
+        <source>it is not an image Vantrel can read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the picture is too large to open (%1 × %2 pixels)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the picture is damaged or incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QtFolderDialog</name>
+    <message>
+        <source>Choose a Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ScreenCapture</name>
     <message>
         <source>Display not found</source>
@@ -219,6 +245,50 @@ Options:
     </message>
     <message>
         <source>The capture area is empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No X11 display</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The capture rectangle lies outside the display</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The X server has no Composite extension</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The window has closed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The window is not on screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No X11 connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Empty capture rectangle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unsupported pixel format (depth %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The X server refused the screen grab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for a %1 × %2 grab</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The X server sent an incomplete image</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -384,13 +384,13 @@ Expected<QImage> X11ScreenGrabber::grabScreenInto(const QScreen* screen, const Q
     xcb_connection_t* c = x11::connection();
     x11::ShmImageReader* shm = reader();
     if (!c || !shm)
-        return xError(QStringLiteral("No X11 display"));
+        return xError(QCoreApplication::translate("ScreenCapture", "No X11 display"));
     const std::optional<QRect> screenRect = nativeGeometry(screen);
     if (!screenRect)
-        return Error {.code = 1, .description = QStringLiteral("Display not found")};
+        return Error {.code = 1, .description = QCoreApplication::translate("ScreenCapture", "Display not found")};
     const QRect area = nativeRect.translated(screenRect->topLeft()) & *screenRect;
     if (area.isEmpty())
-        return xError(QStringLiteral("The capture rectangle lies outside the display"));
+        return xError(QCoreApplication::translate("ScreenCapture", "The capture rectangle lies outside the display"));
     ChromeWithdrawal withdrawal(c, area);
     return shm->read(x11::rootWindow(), area, 24, std::move(recycled));
 }
@@ -471,16 +471,16 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     xcb_connection_t* c = x11::connection();
     x11::ShmImageReader* shm = reader();
     if (!c || !shm)
-        return xError(QStringLiteral("No X11 display"));
+        return xError(QCoreApplication::translate("ScreenCapture", "No X11 display"));
     if (!m_compositeReady) {
         const auto version = x11::reply(xcb_composite_query_version_reply, c, xcb_composite_query_version(c, 0, 4));
         if (!version)
-            return xError(QStringLiteral("The X server has no Composite extension"));
+            return xError(QCoreApplication::translate("ScreenCapture", "The X server has no Composite extension"));
         m_compositeReady = true;
     }
     const xcb_window_t frame = topLevelAncestor(c, windowId);
     if (frame == XCB_WINDOW_NONE)
-        return xError(QStringLiteral("The window has closed"));
+        return xError(QCoreApplication::translate("ScreenCapture", "The window has closed"));
 
     // Redirecting gives the frame an off-screen pixmap that holds all of it, covered parts
     // included, once its clients have repainted what was hidden. A compositing manager keeps
@@ -494,7 +494,7 @@ Expected<QImage> X11ScreenGrabber::grabWindow(quint32 windowId)
     }
 
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
-    Expected<QImage> result = xError(QStringLiteral("The window is not on screen"));
+    Expected<QImage> result = xError(QCoreApplication::translate("ScreenCapture", "The window is not on screen"));
     if (!x11::check(c, xcb_composite_name_window_pixmap_checked(c, frame, pixmap))) {
         const auto geometry = x11::reply(xcb_get_geometry_reply, c, xcb_get_geometry(c, pixmap));
         if (geometry)

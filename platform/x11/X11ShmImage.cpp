@@ -4,6 +4,7 @@
 #include "ImageBuffers.h"
 #include "x11/X11Reply.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 
 #include <xcb/shm.h>
@@ -144,11 +145,11 @@ void ShmImageReader::releaseSegment()
 Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect, int depth, QImage recycled)
 {
     if (!m_connection)
-        return xError(QStringLiteral("No X11 connection"));
+        return xError(QCoreApplication::translate("ScreenCapture", "No X11 connection"));
     if (rect.isEmpty())
-        return xError(QStringLiteral("Empty capture rectangle"));
+        return xError(QCoreApplication::translate("ScreenCapture", "Empty capture rectangle"));
     if ((depth != 24 && depth != 32) || !hasQImageLayout(m_connection, depth))
-        return xError(QStringLiteral("Unsupported pixel format (depth %1)").arg(depth));
+        return xError(QCoreApplication::translate("ScreenCapture", "Unsupported pixel format (depth %1)").arg(depth));
     const std::size_t bytes = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     if (!m_shmAvailable || !ensureSegment(bytes))
         return readWithoutShm(drawable, rect, depth, std::move(recycled));
@@ -159,10 +160,13 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
             XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
         &error);
     if (!reply)
-        return xError(QStringLiteral("The X server refused the screen grab"), error ? error->error_code : 0);
+        return xError(QCoreApplication::translate("ScreenCapture", "The X server refused the screen grab"),
+            error ? error->error_code : 0);
     QImage image = copyOut(m_data, rect.width(), rect.height(), depth, std::move(recycled));
     if (image.isNull())
-        return xError(QStringLiteral("Out of memory for a %1 × %2 grab").arg(rect.width()).arg(rect.height()));
+        return xError(QCoreApplication::translate("ScreenCapture", "Out of memory for a %1 × %2 grab")
+                          .arg(rect.width())
+                          .arg(rect.height()));
     return image;
 }
 
@@ -174,13 +178,14 @@ Expected<QImage> ShmImageReader::readWithoutShm(xcb_drawable_t drawable, const Q
             m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, rect.x(), rect.y(), rect.width(), rect.height(), ~0u),
         &error);
     if (!reply)
-        return xError(QStringLiteral("The X server refused the screen grab"), error ? error->error_code : 0);
+        return xError(QCoreApplication::translate("ScreenCapture", "The X server refused the screen grab"),
+            error ? error->error_code : 0);
     const std::size_t expected = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     QImage image;
     if (std::size_t(xcb_get_image_data_length(reply.get())) >= expected)
         image = copyOut(xcb_get_image_data(reply.get()), rect.width(), rect.height(), depth, std::move(recycled));
     if (image.isNull())
-        return xError(QStringLiteral("The X server sent an incomplete image"));
+        return xError(QCoreApplication::translate("ScreenCapture", "The X server sent an incomplete image"));
     return image;
 }
 

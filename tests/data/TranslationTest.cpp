@@ -6,6 +6,7 @@
 #include "CaptureItem.h"
 #include "EditorToolbar.h"
 #include "EditorWindowController.h"
+#include "FirstRunWindow.h"
 #include "SettingsWindow.h"
 #include "Translations.h"
 #include "WindowTestSupport.h"
@@ -187,6 +188,16 @@ TEST_F(PseudoTranslated, SettingsWindowShowsOnlyTranslatedTexts)
     for (int tab = 0; tab < window.tabs()->count(); ++tab)
         window.tabs()->setCurrentIndex(tab);
     EXPECT_EQ(unmarked(&window), QStringList());
+}
+
+TEST_F(PseudoTranslated, FirstRunWindowShowsOnlyTranslatedTextsWhetherOrNotTheScreenMayBeRead)
+{
+    for (bool granted : {false, true}) {
+        access.granted = granted;
+        FirstRunWindow window;
+        window.show();
+        EXPECT_EQ(unmarked(&window), QStringList()) << (granted ? "granted" : "not granted");
+    }
 }
 
 TEST_F(PseudoTranslated, EditorWindowShowsOnlyTranslatedTexts)

@@ -125,6 +125,9 @@ TEST(ScreenTextImage, FramesRulesAndUnderlinesGoButLettersStay)
         painter.fillRect(QRect(x, 80, 1, 8), QColor(0x20, 0x20, 0x20));
     painter.fillRect(QRect(28, 89, 204, 1), QColor(0x20, 0x20, 0x20)); // the underline, touching
     painter.fillRect(QRect(320, 120, 2, 16), QColor(0x20, 0x20, 0x20)); // the heading's "l"
+    // A table rule in one row's stripe only, a line of its own 21 px high.
+    painter.fillRect(QRect(340, 150, 60, 21), QColor(0xe8, 0xe8, 0xe8));
+    painter.fillRect(QRect(360, 150, 1, 21), QColor(0x80, 0x80, 0x80));
     painter.end();
 
     for (const double scale : {1.0, 2.0}) {
@@ -137,6 +140,7 @@ TEST(ScreenTextImage, FramesRulesAndUnderlinesGoButLettersStay)
         EXPECT_GT(at(140, 24), 200) << scale << ": the field's top edge";
         EXPECT_GT(at(300, 150), 200) << scale << ": the rule";
         EXPECT_GT(at(130, 89), 200) << scale << ": the underline between strokes";
+        EXPECT_GT(at(360, 160), 200) << scale << ": the rule in a stripe";
         EXPECT_LT(at(30, 34), 100) << scale << ": a stroke inside the field";
         EXPECT_LT(at(226, 34), 100) << scale << ": the last stroke, 3 px from the frame";
         EXPECT_LT(at(30, 84), 100) << scale << ": a stroke on the underline";

@@ -129,6 +129,11 @@ TEST(TextRows, LeavesOutTheControlsOfAFormAndTheFrameEdgesGluedToWords)
         // What the engine is sure of stays, short or not.
         {"sure short words", {doubted("OK", 10, 10, 14, 96.0f), doubted("Go", 30, 10, 14, 92.0f)},
             QStringLiteral("OK Go")},
+        // Doubted, yet right: a table cell beside a rule, a unit at the end of a row.
+        {"doubted cells",
+            {doubted("4.2", 187, 84, 17, 0.0f), doubted("kB", 208, 84, 14, 0.0f), word("12", 300, 84, 14),
+                word("Mar", 318, 84, 24), word("3.1", 396, 84, 18), doubted("MB", 418, 84, 16, 8.0f)},
+            QStringLiteral("4.2 kB 12 Mar 3.1 MB")},
         {"a bracket that is text", {word("(IMAP)", 10, 10, 36, 12), word("[beta]", 50, 10, 36, 12)},
             QStringLiteral("(IMAP) [beta]")},
         // A shortcut split in two, and a word that only looks like a modifier.
