@@ -50,9 +50,9 @@ RecordingControls::RecordingControls(
     : QWidget(nullptr,
         Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
             | Qt::WindowDoesNotAcceptFocus)
-    , m_stop(symbolButton(QStringLiteral("stop.fill"), stopRed, QStringLiteral("Stop"), std::move(stop)))
-    , m_label(new QLabel(QStringLiteral("Starting…")))
-    , m_discard(symbolButton(QStringLiteral("trash"), Qt::white, QStringLiteral("Discard"), std::move(discard)))
+    , m_stop(symbolButton(QStringLiteral("stop.fill"), stopRed, tr("Stop"), std::move(stop)))
+    , m_label(new QLabel(tr("Starting…")))
+    , m_discard(symbolButton(QStringLiteral("trash"), Qt::white, tr("Discard"), std::move(discard)))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -127,13 +127,13 @@ void ScreenRecorder::beginCapture(quint64 generation)
     m_phase = Phase::starting;
     ScreenRecording* recording = Service<ScreenRecording>::find();
     if (!m_screen || !recording) {
-        failedToStart(Error {.description = QStringLiteral("The screen cannot be recorded")});
+        failedToStart(Error {.description = tr("The screen cannot be recorded")});
         return;
     }
     const std::optional<QString> folder = files::makePrivateTemporaryDirectory();
     if (!folder) {
         recordingFailed(Error {.domain = QString::fromLatin1(recordingFileErrorDomain),
-            .description = QStringLiteral("Could not create a private folder in %1").arg(QDir::tempPath())});
+            .description = tr("Could not create a private folder in %1").arg(QDir::tempPath())});
         return;
     }
     m_temporaryFolder = *folder;
@@ -144,7 +144,7 @@ void ScreenRecorder::beginCapture(quint64 generation)
     const double scale = settings.recordRetina() ? m_screen->devicePixelRatio() : 1.0;
     m_pixelSize = recordinggeometry::pixelSize(m_area.size(), scale);
     if (m_pixelSize.width() < 2 || m_pixelSize.height() < 2) {
-        failedToStart(Error {.description = QStringLiteral("The area is too small to record")});
+        failedToStart(Error {.description = tr("The area is too small to record")});
         return;
     }
 
@@ -237,7 +237,7 @@ void ScreenRecorder::stop(bool discard)
                 if (!result) {
                     // A movie that could not be finished is never handed on.
                     systemLog(QStringLiteral("Vantrel recording failed: ") + result.error().description);
-                    showToast({.text = QStringLiteral("Recording stopped: ") + result.error().description,
+                    showToast({.text = tr("Recording stopped: %1").arg(result.error().description),
                         .symbol = warningSymbol,
                         .duration = 3.0});
                     removeFolder(folder);
@@ -299,16 +299,13 @@ void ScreenRecorder::finished(
             *settled = true;
             std::erase_if(self->m_converting, [&](const PendingGif& pending) { return pending.settled == settled; });
             if (!gif) {
-                showToast({.text = tr("GIF conversion failed — kept the video"),
-                    .symbol = warningSymbol,
-                    .duration = 1.6});
+                showToast(
+                    {.text = tr("GIF conversion failed — kept the video"), .symbol = warningSymbol, .duration = 1.6});
                 self->deliver(movie, CaptureKind::recording, pixelSize, temporaryFolder);
                 return;
             }
             QFile::remove(movie.toLocalFile());
-            showToast({.text = tr("GIF ready"),
-                .symbol = QStringLiteral("checkmark.circle.fill"),
-                .duration = 1.6});
+            showToast({.text = tr("GIF ready"), .symbol = QStringLiteral("checkmark.circle.fill"), .duration = 1.6});
             self->deliver(*gif, CaptureKind::gif, pixelSize, temporaryFolder);
         });
 }
@@ -347,8 +344,7 @@ void ScreenRecorder::failedToStart(const Error& error)
     removeFolder(std::exchange(m_temporaryFolder, QString()));
     ++m_generation;
     tearDown();
-    auto* alert
-        = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantrel"), QStringLiteral("Could not start recording"));
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantrel"), tr("Could not start recording"));
     alert->setInformativeText(error.description);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     // Modal to the application, without blocking the recorder's caller.

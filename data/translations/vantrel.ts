@@ -959,7 +959,38 @@ Options:
     </message>
 </context>
 <context>
+    <name>vantrel::RecordingControls</name>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Starting…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vantrel::ScreenRecorder</name>
+    <message>
+        <source>The screen cannot be recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not create a private folder in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The area is too small to record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Recording stopped: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Converting to GIF…</source>
         <translation type="unfinished"></translation>
@@ -970,6 +1001,10 @@ Options:
     </message>
     <message>
         <source>GIF ready</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start recording</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

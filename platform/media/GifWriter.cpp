@@ -353,6 +353,12 @@ struct GifWriter::State
             if (EGifPutLine(gif, const_cast<GifPixelType*>(rows + size_t(y) * stride), area.width()) != GIF_OK)
                 return gifError("Could not write a GIF frame");
         }
+        // giflib keeps its copy of a frame's own palette until the next frame brings one, and
+        // drops it unfreed when the next frame has none: the lines are written, let it go now.
+        if (gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         return std::nullopt;
     }
 
