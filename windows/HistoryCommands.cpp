@@ -23,11 +23,6 @@ namespace vantrel {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("HistoryCommand", text);
-}
-
 // Pixels per point of the main screen; 2 when there is no screen to ask.
 double mainScreenScale()
 {
@@ -56,7 +51,7 @@ bool isReadable(const CaptureItem& capture, const HistoryItem& record, const QSt
     if (readable)
         return true;
     systemLog(QStringLiteral("Vantrel: the history capture %1 could not be read").arg(record.fileName));
-    showToast({.text = tr("Could not read this capture"),
+    showToast({.text = QCoreApplication::translate("HistoryCommand", "Could not read this capture"),
         .symbol = QStringLiteral("exclamationmark.triangle.fill"),
         .duration = 1.6});
     return false;
@@ -80,14 +75,17 @@ std::vector<HistoryCommand> historyCommands(const HistoryItem& item)
 QString historyCommandTitle(HistoryCommand command)
 {
     switch (command) {
-    case HistoryCommand::open: return tr("Open");
-    case HistoryCommand::showQuickAccess: return tr("Show Quick Access Overlay");
-    case HistoryCommand::copy: return tr("Copy");
-    case HistoryCommand::saveToExportLocation: return tr("Save to Export Location");
-    case HistoryCommand::pin: return tr("Pin to Screen");
-    case HistoryCommand::copyText: return tr("Copy Text (OCR)");
-    case HistoryCommand::showInFileManager: return tr("Show in File Manager");
-    case HistoryCommand::remove: return tr("Delete");
+    case HistoryCommand::open: return QCoreApplication::translate("HistoryCommand", "Open");
+    case HistoryCommand::showQuickAccess:
+        return QCoreApplication::translate("HistoryCommand", "Show Quick Access Overlay");
+    case HistoryCommand::copy: return QCoreApplication::translate("HistoryCommand", "Copy");
+    case HistoryCommand::saveToExportLocation:
+        return QCoreApplication::translate("HistoryCommand", "Save to Export Location");
+    case HistoryCommand::pin: return QCoreApplication::translate("HistoryCommand", "Pin to Screen");
+    case HistoryCommand::copyText: return QCoreApplication::translate("HistoryCommand", "Copy Text (OCR)");
+    case HistoryCommand::showInFileManager:
+        return QCoreApplication::translate("HistoryCommand", "Show in File Manager");
+    case HistoryCommand::remove: return QCoreApplication::translate("HistoryCommand", "Delete");
     }
     return {};
 }

@@ -161,6 +161,45 @@ Options:
     </message>
 </context>
 <context>
+    <name>HistoryCommand</name>
+    <message>
+        <source>Could not read this capture</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Quick Access Overlay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save to Export Location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pin to Screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Text (OCR)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HistoryWindow</name>
     <message>
         <source>Capture History</source>
@@ -355,45 +394,6 @@ Options:
     </message>
     <message>
         <source>Spotlight</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>vantrel</name>
-    <message>
-        <source>Could not read this capture</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Show Quick Access Overlay</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Copy</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Save to Export Location</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Pin to Screen</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Copy Text (OCR)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Show in File Manager</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delete</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
