@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -60,8 +61,12 @@ std::optional<QDateTime> parseWrittenDate(const QString& text)
         }
         return value;
     };
-    const QDate day(number(0, 4), number(5, 2), number(8, 2));
-    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    const int fields[] = {number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2)};
+    // A field that is not all digits is -1, which QDate would take for the year 1 BC.
+    if (std::any_of(std::begin(fields), std::end(fields), [](int field) { return field < 0; }))
+        return std::nullopt;
+    const QDate day(fields[0], fields[1], fields[2]);
+    const QTime time(fields[3], fields[4], fields[5]);
     if (!day.isValid() || !time.isValid())
         return std::nullopt;
     return QDateTime(day, time, Qt::UTC);

@@ -135,6 +135,12 @@ TEST_F(CaptureHistoryStore, EachBadElementIsRejectedOnItsOwn)
             R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"yesterday","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
         {"impossible date",
             R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-02-30T14:05:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
+        // A stray letter in the year once read as year -1, old enough for the start-up prune to
+        // delete the capture's file.
+        {"letter among the digits",
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"202z-03-12T14:05:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
+        {"letter in the time",
+            R"({"id":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","date":"2026-03-12T14:0x:09Z","kind":"window","fileName":"2F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0.png","width":1,"height":2})"},
         {"id not a UUID",
             R"({"id":"shot-1","date":"2026-03-12T14:05:09Z","kind":"window","fileName":"shot-1.png","width":1,"height":2})"},
         {"not an object", R"("hello")"},
