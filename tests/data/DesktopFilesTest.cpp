@@ -39,7 +39,7 @@ Outcome run(const QString& program, const QStringList& arguments)
     return {process.exitCode(), QString::fromUtf8(process.readAll())};
 }
 
-// Group name → key → value, as the desktop entry specification reads the file.
+// Group name → key → value, the way freedesktop.org desktop entry files are read.
 using DesktopEntry = std::map<QString, std::map<QString, QString>>;
 
 DesktopEntry readDesktopEntry(const QString& path)
