@@ -117,7 +117,7 @@ Expected<QImage> WaylandScreenGrabber::desktopPicture()
     if (!picture)
         return picture;
     m_desktop = *picture;
-    QTimer::singleShot(0, QCoreApplication::instance(), [this] { m_desktop.reset(); });
+    QTimer::singleShot(0, m_forgetDesktop.get(), [this] { m_desktop.reset(); });
     return picture;
 }
 

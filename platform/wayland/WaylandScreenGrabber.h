@@ -4,6 +4,7 @@
 #include "ScreenGrabber.h"
 
 #include <QDBusConnection>
+#include <QObject>
 #include <QRect>
 
 #include <functional>
@@ -53,6 +54,9 @@ private:
     std::unique_ptr<wayland::WlrScreencopy> m_screencopy;
     // The portal's picture serves every screen of one capture, until the event loop runs again.
     std::optional<QImage> m_desktop;
+    // Forgets m_desktop once the event loop turns; it goes with the grabber, so a grabber that
+    // is gone by then is never touched.
+    std::unique_ptr<QObject> m_forgetDesktop = std::make_unique<QObject>();
 };
 
 } // namespace vantrel

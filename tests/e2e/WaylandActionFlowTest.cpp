@@ -18,6 +18,15 @@
 
 using namespace vantrel;
 
+// This process is only a Wayland client drawing one window for Vantrel to capture; Qt 6.4's
+// Wayland platform plugin leaves some of its display objects to the end of the process (one of
+// them in a library unloaded by then, so no suppression can name it). The leak check stays on
+// for Vantrel's own process, which the test starts from the sanitizer build.
+extern "C" int __lsan_is_turned_off()
+{
+    return 1;
+}
+
 namespace {
 
 QStringList historyPictures()
