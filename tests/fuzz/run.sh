@@ -14,7 +14,7 @@ tree=${FUZZ_BUILD_DIR:-$here/build-fuzz}
 seconds=${1:-45}
 targets=(fuzz_history fuzz_settings fuzz_hotkeys fuzz_image_file)
 
-cmake -S "$here" -B "$tree" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DVANTREL_FUZZ=ON \
+cmake -S "$here" -B "$tree" -G Ninja -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DVANTREL_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
 cmake --build "$tree" --parallel "$(nproc)" --target "${targets[@]}"
 
