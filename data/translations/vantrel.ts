@@ -133,13 +133,6 @@ Options:
     </message>
 </context>
 <context>
-    <name>DesktopPlatform</name>
-    <message>
-        <source>Screen recording is not available in a Wayland session yet.</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>HistoryCell</name>
     <message>
         <source>GIF</source>
@@ -273,6 +266,13 @@ Options:
     </message>
 </context>
 <context>
+    <name>PipeWireScreenRecording</name>
+    <message>
+        <source>The desktop stopped sharing the screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QtFolderDialog</name>
     <message>
         <source>Choose a Folder</source>
@@ -335,6 +335,41 @@ Options:
     </message>
     <message>
         <source>The X server sent an incomplete image</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScreenCastPortal</name>
+    <message>
+        <source>The desktop gave no connection to the screen&apos;s stream.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sharing the screen was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop did not share the screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop shared no screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop shared another screen than the one the area is on.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop refused to share the screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There is no session bus to reach the desktop&apos;s screen sharing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This desktop offers no screen sharing to record the screen.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

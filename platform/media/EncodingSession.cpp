@@ -54,7 +54,21 @@ void EncodingSession::startEncoding(bool repeatWhenIdle, int idleLag)
 {
     m_repeatWhenIdle = repeatWhenIdle;
     m_idleLag = std::max(0, idleLag);
-    m_origin = Clock::now();
+    // The thread first, waiting for the clock: starting a thread on a busy machine can take a
+    // while, which would otherwise pass between the clock's origin and the caller's start.
+    m_encodeThread = std::thread([this] {
+        {
+            std::unique_lock lock(m_queueLock);
+            m_queueReady.wait(lock, [&] { return m_begun || m_stopEncoding; });
+        }
+        encodeLoop();
+    });
+    {
+        std::lock_guard lock(m_queueLock);
+        m_origin = Clock::now();
+        m_begun = true;
+    }
+    m_queueReady.notify_all();
     if (m_audio) {
         std::weak_ptr<EncodingSession> weak = weak_from_this();
         Mp4Writer* writer = m_writer.get();
@@ -65,7 +79,6 @@ void EncodingSession::startEncoding(bool repeatWhenIdle, int idleLag)
                     self->fail(error);
             });
     }
-    m_encodeThread = std::thread([this] { encodeLoop(); });
 }
 
 void EncodingSession::setEndHandler(EndHandler handler)
@@ -109,6 +122,9 @@ size_t EncodingSession::queued()
 
 std::optional<Error> EncodingSession::repeatUpTo(int64_t tick)
 {
+    // Before the first picture there is nothing to show again.
+    if (m_writer->lastVideoTick() < 0)
+        return std::nullopt;
     tick = std::min(tick, m_endTick.load() - 1);
     for (int64_t next = m_writer->lastVideoTick() + 1; next <= tick; ++next) {
         if (auto failure = m_writer->writeVideo(next))
@@ -149,6 +165,11 @@ void EncodingSession::encodeLoop()
                 fail(*failure);
             continue;
         }
+        if (m_repeatWhenIdle && !m_failed.load()) {
+            // The canvas still holds the previous picture: it fills the intervals before this one.
+            if (auto failure = repeatUpTo(item.tick - 1))
+                fail(*failure);
+        }
         if (item.pixels) {
             const PlanarPicture picture = m_writer->canvas();
             for (const RowBand& band : item.bands)
@@ -156,8 +177,11 @@ void EncodingSession::encodeLoop()
         }
         if (item.buffer >= 0)
             releaseBuffer(item.buffer);
-        // A picture that came after the previous one was shown again is shown next.
-        const int64_t tick = std::max(item.tick, m_writer->lastVideoTick() + 1);
+        // A picture that came after the previous one was shown again is shown next. A reader
+        // that sends pictures as they come opens the movie with the first, made as it began.
+        int64_t tick = std::max(item.tick, m_writer->lastVideoTick() + 1);
+        if (m_repeatWhenIdle && m_writer->lastVideoTick() < 0)
+            tick = 0;
         if (m_failed.load() || tick >= m_endTick.load())
             continue;
         if (auto failure = m_writer->writeVideo(tick)) {

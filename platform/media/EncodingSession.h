@@ -111,6 +111,7 @@ private:
     std::condition_variable m_queueReady;
     std::deque<Item> m_queue;
     bool m_stopEncoding = false;
+    bool m_begun = false; // the clock has its origin
     bool m_stopped = false;
     bool m_finalised = false;
 
