@@ -24,6 +24,7 @@
 #include "Workspace.h"
 #include "XdgPaths.h"
 #include "ZXingBarcodeReader.h"
+#include "dbus/StatusNotifierTrayHost.h"
 #include "wayland/PipeWireScreenRecording.h"
 #include "wayland/WaylandClipboard.h"
 #include "wayland/WaylandFocusService.h"
@@ -75,6 +76,7 @@ struct DesktopPlatform::Services
     std::unique_ptr<ScreenGrabber> screenGrabber;
     std::unique_ptr<ScreenRecording> screenRecording;
     std::unique_ptr<Clipboard> clipboard;
+    std::unique_ptr<TrayHost> trayHost; // none where Qt finds a tray that starts late by itself
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -95,6 +97,7 @@ struct DesktopPlatform::Services
     std::optional<ScopedService<ScreenGrabber>> screenGrabberSlot;
     std::optional<ScopedService<ScreenRecording>> screenRecordingSlot;
     std::optional<ScopedService<Clipboard>> clipboardSlot;
+    std::optional<ScopedService<TrayHost>> trayHostSlot;
     PlatformCapabilities previousCapabilities = platformCapabilities();
 
     explicit Services(const QString& command)
@@ -111,6 +114,7 @@ struct DesktopPlatform::Services
         screenGrabberSlot.emplace(screenGrabber.get());
         screenRecordingSlot.emplace(screenRecording.get());
         clipboardSlot.emplace(clipboard.get());
+        trayHostSlot.emplace(trayHost.get());
     }
 
     ~Services() { setPlatformCapabilities(previousCapabilities); }
@@ -144,6 +148,7 @@ struct DesktopPlatform::Services
         screenGrabber = std::move(grabber);
         screenRecording = std::make_unique<PipeWireScreenRecording>(bus);
         clipboard = std::make_unique<WaylandClipboard>();
+        trayHost = std::make_unique<StatusNotifierTrayHost>(bus);
         return capabilities;
     }
 };

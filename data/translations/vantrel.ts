@@ -280,6 +280,241 @@ Options:
     </message>
 </context>
 <context>
+    <name>Recording</name>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write the GIF header</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write a GIF frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not find the GIF&apos;s colours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A GIF cannot be %1 × %2 pixels</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A GIF needs at least one frame a second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the GIF: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The GIF is already finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A frame of the wrong size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The GIF has no frames</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not finish the GIF: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The movie has no video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The movie has no picture size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing to read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not set up the decoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open the decoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for audio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The video size %1 × %2 cannot be encoded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No MPEG-4 writer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No H.264 encoder (libx264) is installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the H.264 encoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for a %1 × %2 video frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No AAC encoder is installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the AAC encoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not create the movie file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The video encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not finish the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No audio server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start audio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No audio source could be opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded area lies outside the screen&apos;s stream</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen changed its size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PipeWire failed: %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire loop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire context</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The PipeWire thread did not start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not use the screen&apos;s stream: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect to PipeWire: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire stream</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect the stream: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream sent no picture format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recording area is not on the screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen cannot be recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen went away</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen can no longer be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect to the X server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unsupported screen pixel format (depth %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for %1 × %2 frames</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The X server closed the connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ScreenCapture</name>
     <message>
         <source>Display not found</source>
@@ -558,9 +793,28 @@ Options:
     </message>
 </context>
 <context>
+    <name>vantrel::CaptureHistory</name>
+    <message>
+        <source>The disk is full: captures are not kept in the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history folder is read-only: captures are not kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Captures are not being kept in the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vantrel::CaptureItem</name>
     <message>
         <source>Save failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read this capture</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1039,6 +1293,10 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Recording stopped: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Could not start recording</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1388,6 +1646,25 @@ Options:
     </message>
     <message>
         <source>This desktop lets only its own settings bind global shortcuts. In its keyboard settings, add a custom shortcut for each action you want that runs its command, such as “vantrel --action captureArea”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantrel::TextRecognition</name>
+    <message>
+        <source>Scanning for text…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No text found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied QR: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied text: </source>
         <translation type="unfinished"></translation>
     </message>
 </context>

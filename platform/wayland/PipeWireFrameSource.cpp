@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wayland/PipeWireFrameSource.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <algorithm>
@@ -232,8 +233,9 @@ struct PipeWireFrameSource::State
         size = newSize;
         cut = streamArea(options.area, options.logicalSize, size, options.evenSize);
         if (cut.isEmpty() && !ending)
-            ending = std::pair {
-                StreamEnd::failed, pipewireError(QStringLiteral("The recorded area lies outside the screen's stream"))};
+            ending = std::pair {StreamEnd::failed,
+                pipewireError(
+                    QCoreApplication::translate("Recording", "The recorded area lies outside the screen's stream"))};
         negotiated = true;
         changed.notify_all();
     }
@@ -301,7 +303,8 @@ struct PipeWireFrameSource::State
             streamSize = size;
         }
         if (area.isEmpty()) {
-            report(StreamEnd::lost, pipewireError(QStringLiteral("The recorded screen changed its size")));
+            report(StreamEnd::lost,
+                pipewireError(QCoreApplication::translate("Recording", "The recorded screen changed its size")));
             return;
         }
         const int stride = data.chunk->stride > 0 ? data.chunk->stride : streamSize.width() * 4;
@@ -374,7 +377,7 @@ void onCoreError(void* data, uint32_t id, int, int res, const char* message)
 {
     if (id == PW_ID_CORE)
         static_cast<State*>(data)->report(StreamEnd::failed,
-            pipewireError(QStringLiteral("PipeWire failed: %1 (%2)")
+            pipewireError(QCoreApplication::translate("Recording", "PipeWire failed: %1 (%2)")
                               .arg(QString::fromUtf8(message ? message : ""), QString::fromUtf8(spa_strerror(res)))));
 }
 
@@ -382,7 +385,8 @@ void onGlobalRemove(void* data, uint32_t id)
 {
     auto* self = static_cast<State*>(data);
     if (id == self->options.node)
-        self->report(StreamEnd::lost, pipewireError(QStringLiteral("The screen's stream ended")));
+        self->report(
+            StreamEnd::lost, pipewireError(QCoreApplication::translate("Recording", "The screen's stream ended")));
 }
 
 void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error)
@@ -390,7 +394,8 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
     auto* self = static_cast<State*>(data);
     if (state == PW_STREAM_STATE_ERROR)
         self->report(StreamEnd::failed,
-            pipewireError(QStringLiteral("The screen's stream failed: %1").arg(QString::fromUtf8(error ? error : ""))));
+            pipewireError(QCoreApplication::translate("Recording", "The screen's stream failed: %1")
+                              .arg(QString::fromUtf8(error ? error : ""))));
 }
 
 void onParamChanged(void* data, uint32_t id, const spa_pod* param)
@@ -485,12 +490,12 @@ Expected<std::unique_ptr<PipeWireFrameSource>> PipeWireFrameSource::open(
     s.ends = std::move(ends);
     s.loop = pw_thread_loop_new("vantrel-pipewire", nullptr);
     if (!s.loop)
-        return pipewireError(QStringLiteral("No PipeWire loop"));
+        return pipewireError(QCoreApplication::translate("Recording", "No PipeWire loop"));
     s.context = pw_context_new(pw_thread_loop_get_loop(s.loop), nullptr, 0);
     if (!s.context)
-        return pipewireError(QStringLiteral("No PipeWire context"));
+        return pipewireError(QCoreApplication::translate("Recording", "No PipeWire context"));
     if (pw_thread_loop_start(s.loop) < 0)
-        return pipewireError(QStringLiteral("The PipeWire thread did not start"));
+        return pipewireError(QCoreApplication::translate("Recording", "The PipeWire thread did not start"));
 
     pw_thread_loop_lock(s.loop);
     // PipeWire takes the descriptor it is given; the caller keeps its own.
@@ -498,15 +503,15 @@ Expected<std::unique_ptr<PipeWireFrameSource>> PipeWireFrameSource::open(
     if (options.fd >= 0 && fd < 0) {
         const int error = errno;
         pw_thread_loop_unlock(s.loop);
-        return pipewireError(
-            QStringLiteral("Could not use the screen's stream: %1").arg(QString::fromUtf8(strerror(error))));
+        return pipewireError(QCoreApplication::translate("Recording", "Could not use the screen's stream: %1")
+                                 .arg(QString::fromUtf8(strerror(error))));
     }
     s.core = fd >= 0 ? pw_context_connect_fd(s.context, fd, nullptr, 0) : pw_context_connect(s.context, nullptr, 0);
     if (!s.core) {
         const int error = errno;
         pw_thread_loop_unlock(s.loop);
-        return pipewireError(
-            QStringLiteral("Could not connect to PipeWire: %1").arg(QString::fromUtf8(strerror(error))));
+        return pipewireError(QCoreApplication::translate("Recording", "Could not connect to PipeWire: %1")
+                                 .arg(QString::fromUtf8(strerror(error))));
     }
     pw_core_add_listener(s.core, &s.coreListener, &coreEvents, &s);
     if (options.node != PW_ID_ANY) {
@@ -520,7 +525,7 @@ Expected<std::unique_ptr<PipeWireFrameSource>> PipeWireFrameSource::open(
             PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
     if (!s.stream) {
         pw_thread_loop_unlock(s.loop);
-        return pipewireError(QStringLiteral("No PipeWire stream"));
+        return pipewireError(QCoreApplication::translate("Recording", "No PipeWire stream"));
     }
     pw_stream_add_listener(s.stream, &s.streamListener, &streamEvents, &s);
     uint8_t bytes[2048];
@@ -532,13 +537,13 @@ Expected<std::unique_ptr<PipeWireFrameSource>> PipeWireFrameSource::open(
         params, 2);
     pw_thread_loop_unlock(s.loop);
     if (connected < 0)
-        return pipewireError(
-            QStringLiteral("Could not connect the stream: %1").arg(QString::fromUtf8(spa_strerror(connected))));
+        return pipewireError(QCoreApplication::translate("Recording", "Could not connect the stream: %1")
+                                 .arg(QString::fromUtf8(spa_strerror(connected))));
 
     std::unique_lock guard(s.lock);
     if (!s.changed.wait_for(
             guard, std::chrono::milliseconds(options.negotiateTimeoutMs), [&] { return s.negotiated || s.ending; }))
-        return pipewireError(QStringLiteral("The screen's stream sent no picture format"));
+        return pipewireError(QCoreApplication::translate("Recording", "The screen's stream sent no picture format"));
     if (s.ending)
         return s.ending->second;
     return source;

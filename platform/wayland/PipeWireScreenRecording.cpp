@@ -109,7 +109,7 @@ public:
         if (stopping())
             return;
         if (frame.size.width() < m_size.width() || frame.size.height() < m_size.height()) {
-            sourceLost(castError(QStringLiteral("The recorded screen changed its size")));
+            sourceLost(castError(QCoreApplication::translate("Recording", "The recorded screen changed its size")));
             return;
         }
         const int64_t now = steadyNs(Clock::now());
@@ -221,7 +221,7 @@ Expected<Prepared> prepare(const RecordingRequest& request, const wayland::PipeW
     const QSize even(native.width() & ~1, native.height() & ~1);
     prepared.parts.sourceSize = even == request.pixelSize ? even : native;
     if (prepared.parts.sourceSize.width() < 2 || prepared.parts.sourceSize.height() < 2)
-        return castError(QStringLiteral("The recording area is not on the screen"));
+        return castError(QCoreApplication::translate("Recording", "The recording area is not on the screen"));
 
     if (request.systemAudio || request.microphone) {
         auto audio = media::PulseAudioCapture::open({request.systemAudio, request.microphone});
@@ -268,7 +268,7 @@ PipeWireScreenRecording::~PipeWireScreenRecording()
 void PipeWireScreenRecording::start(const RecordingRequest& request, StartCompletion completion)
 {
     if (!request.screen || request.framesPerSecond < 1) {
-        completion(castError(QStringLiteral("The screen cannot be recorded")));
+        completion(castError(QCoreApplication::translate("Recording", "The screen cannot be recorded")));
         return;
     }
     QPointer<const QScreen> screen(request.screen);
@@ -285,7 +285,7 @@ void PipeWireScreenRecording::start(const RecordingRequest& request, StartComple
                 return completion(grant.error());
             if (!screen) {
                 wayland::ScreenCastPortal::close(bus, grant->session);
-                return completion(castError(QStringLiteral("The recorded screen went away")));
+                return completion(castError(QCoreApplication::translate("Recording", "The recorded screen went away")));
             }
             auto stream = std::make_shared<Stream>();
             stream->pipewire = grant->pipewire;
