@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WaylandTestSupport.h"
 
+#include "X11TestSupport.h"
+#include "wayland/WlrScreencopy.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -8,7 +14,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
-#include <QStandardPaths>
+#include <QProcessEnvironment>
 #include <QTest>
 
 #include <functional>
@@ -48,20 +54,9 @@ int pixelsOf(const QImage& image, QRgb colour)
     return count;
 }
 
-bool writeVantrelSettings(const QByteArray& json)
-{
-    const QString folder
-        = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-    QJsonObject settings = QJsonDocument::fromJson(json).object();
-    settings.insert(QStringLiteral("didOnboard"), QJsonObject {{QStringLiteral("bool"), true}});
-    QFile file(folder + QStringLiteral("/settings.json"));
-    return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings).toJson()) > 0;
-}
-
 QStringList historyPictures()
 {
-    const QString dir
-        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
+    const QString dir = vantrelHistoryDir();
     QStringList paths;
     for (const QString& name : QDir(dir).entryList({QStringLiteral("*.png")}, QDir::Files))
         paths.append(dir + QLatin1Char('/') + name);
@@ -83,6 +78,35 @@ QImage waitForNewHistoryPicture(const QStringList& before, int timeoutMs)
         },
         timeoutMs);
     return found ? picture : QImage();
+}
+
+std::optional<QRgb> outputPixel(QPoint at)
+{
+    // A connection per read: a test reads a few pixels, and the layout may change between.
+    const std::unique_ptr<wayland::WlrScreencopy> screencopy = wayland::WlrScreencopy::connect();
+    if (!screencopy)
+        return std::nullopt;
+    for (const wayland::OutputInfo& output : screencopy->outputs()) {
+        if (!output.logical.contains(at))
+            continue;
+        const Expected<QImage> picture = screencopy->capture(output.name);
+        if (!picture || picture->isNull())
+            return std::nullopt;
+        const double scale = double(picture->width()) / output.logical.width();
+        const QPoint native((at - output.logical.topLeft()) * scale);
+        return picture->pixel(native) | 0xff000000u;
+    }
+    return std::nullopt;
+}
+
+bool overlayIsUp(QPoint at, QRgb colour, int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const std::optional<QRgb> shown = outputPixel(at);
+            return shown && *shown != (colour | 0xff000000u);
+        },
+        timeoutMs);
 }
 
 std::optional<QByteArray> swaymsg(const QStringList& arguments)
@@ -114,6 +138,106 @@ QList<QRect> swayWindows(const QString& title)
     };
     walk(QJsonDocument::fromJson(*tree).object());
     return found;
+}
+
+namespace {
+
+bool nameOwned(const QString& name)
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(name);
+}
+
+bool offersScreenshot()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+        QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QStringLiteral("Introspect"));
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage
+        && reply.arguments().value(0).toString().contains(QLatin1String("org.freedesktop.portal.Screenshot"));
+}
+
+const QString accessName = QStringLiteral("org.vantrel.test.AccessPortal");
+const QString wlrName = QStringLiteral("org.freedesktop.impl.portal.desktop.wlr");
+
+} // namespace
+
+ScreenshotPortal::ScreenshotPortal()
+{
+    m_ready = start();
+}
+
+ScreenshotPortal::~ScreenshotPortal()
+{
+    // The front end first, the daemons it talks to last.
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+        (*it)->terminate();
+        if (!(*it)->waitForFinished(3000)) {
+            (*it)->kill();
+            (*it)->waitForFinished(1000);
+        }
+    }
+}
+
+QProcess* ScreenshotPortal::start(const QString& program, const QStringList& arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    if (!process->waitForStarted(5000))
+        return nullptr;
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+bool ScreenshotPortal::start()
+{
+    // The front end finds its backends in a folder of descriptions: the wlroots one, and ours.
+    const QString wlr = QStringLiteral("/usr/share/xdg-desktop-portal/portals/wlr.portal");
+    QFile access(m_portals.filePath(QStringLiteral("vantrel-test-access.portal")));
+    if (!m_portals.isValid() || !QFile::copy(wlr, m_portals.filePath(QStringLiteral("wlr.portal")))
+        || !access.open(QIODevice::WriteOnly)) {
+        m_why = QStringLiteral("no portal descriptions (is xdg-desktop-portal-wlr installed?)");
+        return false;
+    }
+    access.write("[portal]\nDBusName=" + accessName.toUtf8()
+        + "\nInterfaces=org.freedesktop.impl.portal.Access;\nUseIn=sway;wlroots;\n");
+    access.close();
+
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!QFile::exists(runtime + QStringLiteral("/pipewire-0"))) {
+        if (!start(QStringLiteral("pipewire"), {})
+            || !QTest::qWaitFor([&] { return QFile::exists(runtime + QStringLiteral("/pipewire-0")); }, 10000)) {
+            m_why = QStringLiteral("PipeWire did not start");
+            return false;
+        }
+    }
+    if (!start(QStringLiteral(VANTREL_FAKE_ACCESS_PORTAL), {accessName})
+        || !start(QStringLiteral("/usr/libexec/xdg-desktop-portal-wlr"), {})
+        || !QTest::qWaitFor([] { return nameOwned(accessName) && nameOwned(wlrName); }, 10000)) {
+        m_why = QStringLiteral("the portal backends did not start");
+        return false;
+    }
+    // The front end looks for its backends once, when it starts: they are on the bus by now.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), m_portals.path());
+    auto frontEnd = std::make_unique<QProcess>();
+    frontEnd->setProcessEnvironment(environment);
+    frontEnd->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    frontEnd->setStandardOutputFile(QProcess::nullDevice());
+    frontEnd->start(QStringLiteral("/usr/libexec/xdg-desktop-portal"), {QStringLiteral("--replace")});
+    if (!frontEnd->waitForStarted(5000)) {
+        m_why = QStringLiteral("xdg-desktop-portal did not start");
+        return false;
+    }
+    m_processes.push_back(std::move(frontEnd));
+    if (!QTest::qWaitFor(
+            [] { return nameOwned(QStringLiteral("org.freedesktop.portal.Desktop")) && offersScreenshot(); }, 10000)) {
+        m_why = QStringLiteral("xdg-desktop-portal offers no screenshot portal");
+        return false;
+    }
+    return true;
 }
 
 } // namespace vantrel::test

@@ -238,6 +238,10 @@ bool VirtualInput::roundTrip()
 
 bool VirtualInput::moveTo(int x, int y)
 {
+    // The layout may have changed since the last call (an output added, moved or scaled): its
+    // news are read first.
+    if (!roundTrip())
+        return false;
     int left, top, right, bottom;
     m_state->layout(left, top, right, bottom);
     if (right <= left || bottom <= top)
