@@ -150,6 +150,7 @@ struct DesktopPlatform::Services
         hotKeys = std::make_unique<DesktopBoundHotKeys>();
         capabilities.shortcuts = ShortcutBinding::desktop;
         capabilities.recording = false;
+        capabilities.clickThrough = false;
         WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
             ? WaylandScreenGrabber::Source::portal
             : WaylandScreenGrabber::Source::automatic;
