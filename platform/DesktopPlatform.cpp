@@ -136,6 +136,7 @@ struct DesktopPlatform::Services
         focus = std::make_unique<WaylandFocusService>();
         hotKeys = std::make_unique<DesktopBoundHotKeys>();
         capabilities.shortcuts = ShortcutBinding::desktop;
+        capabilities.clickThrough = false;
         WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
             ? WaylandScreenGrabber::Source::portal
             : WaylandScreenGrabber::Source::automatic;

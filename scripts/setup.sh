@@ -41,9 +41,9 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool xclip x11-utils x11-xserver-utils
     x11-xkb-utils dbus dbus-x11 pulseaudio
-    # a headless Wayland compositor for the Wayland tests, and a PipeWire daemon for the
-    # recorder's (the tests start their own, with the test video source on it)
-    sway pipewire
+    # a headless Wayland compositor for the Wayland tests, another client's clipboard there, and
+    # a PipeWire daemon for the recorder's (the tests start their own, with the test video source)
+    sway wl-clipboard pipewire
     # a second window manager for the desktop cover's stacking test
     xfwm4
     # the desktop entry's and metainfo's validators, a second shell for completion
