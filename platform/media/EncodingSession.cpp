@@ -142,9 +142,11 @@ void EncodingSession::encodeLoop()
         {
             std::unique_lock lock(m_queueLock);
             auto ready = [&] { return !m_queue.empty() || m_stopEncoding; };
-            if (m_repeatWhenIdle) {
+            const int64_t last = m_writer->lastVideoTick();
+            // Nothing to show again before the first picture, after a failure or at the end.
+            if (m_repeatWhenIdle && last >= 0 && !m_failed.load() && last + 1 < m_endTick.load()) {
                 // Wakes when the interval after the last written one is `idleLag` intervals old.
-                const int64_t due = m_writer->lastVideoTick() + 2 + m_idleLag;
+                const int64_t due = last + 2 + m_idleLag;
                 m_queueReady.wait_until(lock, m_origin + due * m_interval, ready);
             } else {
                 m_queueReady.wait(lock, ready);

@@ -257,6 +257,28 @@ TEST_F(WaylandRecordingTest, ARecordingHasTheAreasPixelsAtTheRightSizeDurationAn
     }
 }
 
+TEST_F(WaylandRecordingTest, AStillScreenStillLastsAsLongAsTheRecordingAtItsFrameRate)
+{
+    // One picture, then nothing: a desktop sends no more while nothing changes.
+    PrivatePipeWire::SourceOptions options;
+    options.still = true;
+    playScreen(options);
+    const int fps = 30;
+    const Recorded recorded = record(request(QRectF(0, 0, 320, 240), QSize(320, 240), fps), 1.5);
+    ASSERT_TRUE(recorded.result) << recorded.error.toStdString();
+    const double recordedSeconds = secondsBetween(recorded.started, recorded.stopped);
+    int cellsRight = 0;
+    const Movie movie = readMovie(recorded.result->path, [&](double, const QImage& picture) {
+        cellsRight += near(picture.pixel(200, 200), TestVideoPattern::cellColour(200, 200)) ? 1 : 0;
+    });
+    ASSERT_TRUE(movie.error.isEmpty()) << movie.error.toStdString();
+    EXPECT_EQ(recorded.result->grabs, 1);
+    EXPECT_NEAR(movie.duration, recordedSeconds, 1.0 / fps + 0.01);
+    // Every interval has its frame, the one picture shown again.
+    EXPECT_GE(movie.videoFrames, int(recordedSeconds * fps) - 1);
+    EXPECT_EQ(cellsRight, movie.videoFrames);
+}
+
 TEST_F(WaylandRecordingTest, RedFirstPixelsAndAHalfSizeMovieComeOutRight)
 {
     PrivatePipeWire::SourceOptions options;

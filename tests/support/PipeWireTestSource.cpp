@@ -3,11 +3,12 @@
 // video source of known moving content on a private PipeWire daemon, which also links every
 // video consumer that appears to itself (the part a session manager plays on a desktop).
 //
-//   vantrel-test-video-source [--size WxH] [--fps N] [--rgbx] [--cursor X,Y]
+//   vantrel-test-video-source [--size WxH] [--fps N] [--rgbx] [--cursor X,Y] [--still]
 //
 // Prints "node ID" once the stream exists, then runs until SIGTERM or SIGINT. The picture is
 // described in TestVideoPattern.h; every buffer carries its presentation time (CLOCK_MONOTONIC)
 // in its header, and with --cursor a 16 × 16 pointer at X,Y beside the picture (cursor metadata).
+// With --still it sends one picture only, as a desktop does while nothing on screen changes.
 #include "TestVideoPattern.h"
 
 #include <csignal>
@@ -44,6 +45,7 @@ struct Source
     int fps = 30;
     bool rgbx = false;
     bool cursor = false;
+    bool still = false;
     int cursorX = 0;
     int cursorY = 0;
 
@@ -254,6 +256,8 @@ const pw_stream_events streamEvents = [] {
 void onTimeout(void* data, uint64_t)
 {
     auto& s = *static_cast<Source*>(data);
+    if (s.still && s.sequence > 0)
+        return;
     pw_stream_trigger_process(s.stream);
 }
 
@@ -276,6 +280,8 @@ bool parseArguments(Source& s, int argc, char** argv)
             ++i;
         } else if (arg == "--rgbx")
             s.rgbx = true;
+        else if (arg == "--still")
+            s.still = true;
         else
             return false;
     }
@@ -288,7 +294,8 @@ int main(int argc, char** argv)
 {
     Source s;
     if (!parseArguments(s, argc, argv)) {
-        std::fprintf(stderr, "usage: vantrel-test-video-source [--size WxH] [--fps N] [--rgbx] [--cursor X,Y]\n");
+        std::fprintf(
+            stderr, "usage: vantrel-test-video-source [--size WxH] [--fps N] [--rgbx] [--cursor X,Y] [--still]\n");
         return 2;
     }
     pw_init(&argc, &argv);

@@ -111,6 +111,8 @@ std::optional<uint32_t> PrivatePipeWire::startSource(const SourceOptions& option
         QString::number(options.framesPerSecond)};
     if (options.rgbx)
         arguments << QStringLiteral("--rgbx");
+    if (options.still)
+        arguments << QStringLiteral("--still");
     if (options.cursor)
         arguments << QStringLiteral("--cursor")
                   << QStringLiteral("%1,%2").arg(options.cursor->x()).arg(options.cursor->y());

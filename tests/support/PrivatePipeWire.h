@@ -35,6 +35,7 @@ public:
         int framesPerSecond = 30;
         bool rgbx = false;
         std::optional<QPoint> cursor; // sends a 16 × 16 pointer at this pixel beside the picture
+        bool still = false; // sends one picture only
     };
     // Starts the test video source and returns its node id, or none.
     std::optional<uint32_t> startSource(const SourceOptions& options);
