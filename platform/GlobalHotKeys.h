@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -17,6 +18,9 @@ public:
     using PressHandler = std::function<void(quint32 identifier)>;
 
     virtual ~GlobalHotKeys() = default;
+    // Names a shortcut before it is registered, for desktops that list applications' shortcuts
+    // to the user: a stable name ("captureArea") and a translated description ("Capture Area").
+    virtual void describeHotKey(quint32 identifier, const QString& name, const QString& description) { }
     // A reference on success; none when the desktop refuses the combination.
     virtual std::optional<Reference> registerHotKey(quint32 keyCode, quint32 modifiers, quint32 identifier) = 0;
     virtual void unregisterHotKey(Reference reference) = 0;

@@ -166,6 +166,7 @@ void HotKeyManager::registerAll()
         if (entry == hotKeys.end())
             continue;
         const quint32 number = static_cast<quint32>(position(action)) + 1;
+        service->describeHotKey(number, rawValue(action), title(action));
         const auto ref = service->registerHotKey(entry->second.keyCode, entry->second.modifiers, number);
         if (ref) {
             m_refs.push_back(*ref);

@@ -120,6 +120,14 @@ void FakeDesktopPortal::activate(const QString& shortcutId, QString session)
     m_connection.send(signal);
 }
 
+void FakeDesktopPortal::endSession(const QString& session)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(
+        session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
+    signal << QVariantMap();
+    m_connection.send(signal);
+}
+
 bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
 {
     const QString interface = message.interface();
@@ -188,6 +196,8 @@ bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusCo
                         shortcut.properties.value(QStringLiteral("preferred_trigger")).toString().toLower()}}});
         }
         binds.push_back(std::move(bind));
+        if (!answer)
+            return true;
         QVariantMap results;
         if (bindResponse == 0)
             results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(bound));
