@@ -152,6 +152,13 @@ SettingsWindow::SettingsWindow(Settings& settings, QWidget* parent)
     m_tabs->addTab(recordingPane(), tabIcon("record.circle"), tr("Recording"));
     m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), tr("Quick Access"));
     m_tabs->addTab(shortcutsPane(), tabIcon("command"), tr("Shortcuts"));
+    m_form->onChange([this] {
+        for (const auto& [action, recorder] : m_recorders)
+            recorder->button()->refreshTitle();
+    });
+    // The desktop's shortcut service can bind, refuse or vanish while the window exists.
+    connect(&PlatformCapabilityChanges::instance(), &PlatformCapabilityChanges::changed, this,
+        &SettingsWindow::rebuildShortcutsPane);
 
     fitPanesToContent();
 
@@ -239,6 +246,23 @@ void SettingsWindow::stopRecordingShortcuts()
         if (recorder->button()->recording())
             recorder->button()->toggle();
     }
+}
+
+void SettingsWindow::rebuildShortcutsPane()
+{
+    // The shortcuts pane is the last tab; it shows recorders or commands to bind, as who binds
+    // the keys now says.
+    const int index = m_tabs->count() - 1;
+    stopRecordingShortcuts();
+    m_recorders.clear();
+    const bool shown = m_tabs->currentIndex() == index;
+    QWidget* old = m_tabs->widget(index);
+    m_tabs->removeTab(index);
+    old->deleteLater();
+    m_tabs->insertTab(index, shortcutsPane(), tabIcon("command"), tr("Shortcuts"));
+    if (shown)
+        m_tabs->setCurrentIndex(index);
+    fitPanesToContent();
 }
 
 // --- General -------------------------------------------------------------------------------
@@ -514,10 +538,6 @@ QWidget* SettingsWindow::shortcutsPane()
     }
     rows->setColumnStretch(0, 1);
     pane.column()->addLayout(rows);
-    m_form->onChange([this] {
-        for (const auto& [action, recorder] : m_recorders)
-            recorder->button()->refreshTitle();
-    });
 
     pane.column()->addWidget(secondaryLabel(
         tr("Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "

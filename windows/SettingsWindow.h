@@ -62,6 +62,7 @@ private:
     QWidget* recordingPane();
     QWidget* quickAccessPane();
     QWidget* shortcutsPane();
+    void rebuildShortcutsPane();
     void chooseSaveLocation();
     void fitPanesToContent();
     void stopRecordingShortcuts();

@@ -294,6 +294,19 @@ TEST_F(PortalShortcutsTest, APortalRestartBindsAgain)
     client.add(1, "captureArea", 0x10000 + 99, 0);
     client.add(2, "captureText", 122, 512);
     ASSERT_TRUE(eventually([&] { return client.shortcuts.state() == State::bound; }));
+    // Everything released (as while a new shortcut is recorded): the desktop's presses run
+    // nothing, and the same set registered again is not proposed again.
+    client.shortcuts.unregisterHotKey(1);
+    client.shortcuts.unregisterHotKey(2);
+    portal().activate(QStringLiteral("captureArea"));
+    roundTrip();
+    EXPECT_TRUE(client.pressed.empty());
+    client.add(1, "captureArea", 0x10000 + 99, 0);
+    client.add(2, "captureText", 122, 512);
+    // The first trip lets a bind start, the second sees that the portal got no new session.
+    roundTrip();
+    roundTrip();
+    EXPECT_EQ(portal().count(QStringLiteral("CreateSession")), 1);
 
     std::vector<State> states;
     QObject::connect(

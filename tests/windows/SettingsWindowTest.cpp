@@ -707,3 +707,52 @@ TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsWhoBindsTheKeys)
     setPlatformCapabilities(saved);
     EXPECT_EQ(desktopShortcutCommand(HotKeyAction::captureArea), QStringLiteral("vantrel --action captureArea"));
 }
+
+// The desktop's shortcut portal binds, refuses or goes away while the window is open: the tab
+// follows at once, and a recorder that was waiting for keys lets the shortcuts go back.
+TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsTheDesktopWhileOpen)
+{
+    test::WindowFakes fakes;
+    const PlatformCapabilities saved = platformCapabilities();
+    setShortcutBinding(ShortcutBinding::desktop);
+    SettingsWindow window(fakes.settings);
+    window.tabs()->setCurrentIndex(window.tabs()->count() - 1);
+    const auto shown = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QStringList texts;
+        for (QLabel* text : window.tabs()->currentWidget()->findChildren<QLabel*>())
+            texts.append(text->text());
+        return texts;
+    };
+    EXPECT_TRUE(window.findChildren<RecorderButton*>().isEmpty());
+
+    setShortcutBinding(ShortcutBinding::portal);
+    EXPECT_EQ(window.findChildren<RecorderButton*>().size(), qsizetype(allHotKeyActions.size()));
+    EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("Shortcuts"));
+    QStringList texts = shown();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Set by the desktop")));
+    EXPECT_FALSE(texts.contains(desktopShortcutCommand(HotKeyAction::captureArea)));
+    EXPECT_TRUE(texts.contains(shortcutBindingHint()));
+
+    window.recorder(HotKeyAction::captureArea)->button()->toggle();
+    ASSERT_TRUE(fakes.manager.suspended());
+    setShortcutBinding(ShortcutBinding::desktop);
+    EXPECT_FALSE(fakes.manager.suspended());
+    EXPECT_EQ(fakes.manager.registeredCount(), int(allHotKeyActions.size()));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.findChildren<RecorderButton*>().isEmpty());
+    texts = shown();
+    EXPECT_EQ(texts.count(QStringLiteral("Set by the desktop")), qsizetype(allHotKeyActions.size()));
+    EXPECT_TRUE(texts.contains(desktopShortcutCommand(HotKeyAction::captureArea)));
+    EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("Shortcuts"));
+
+    // Restore Defaults still reaches the settings after the tab was made again.
+    setShortcutBinding(ShortcutBinding::portal);
+    fakes.settings.setHotKeys({});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto* restore = test::findByText<QPushButton>(&window, QStringLiteral("Restore Defaults"));
+    ASSERT_NE(restore, nullptr);
+    restore->click();
+    EXPECT_EQ(fakes.settings.hotKeys(), defaultHotKeys());
+    setPlatformCapabilities(saved);
+}
