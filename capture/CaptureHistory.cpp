@@ -132,11 +132,16 @@ QString storageToastText(int code)
     switch (code) {
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return QStringLiteral("The disk is full: captures are not kept in the history");
+    case EFBIG:
+        return QCoreApplication::translate(
+            "vantrel::CaptureHistory", "The disk is full: captures are not kept in the history");
     case EACCES:
     case EPERM:
-    case EROFS: return QStringLiteral("The history folder is read-only: captures are not kept");
-    default: return QStringLiteral("Captures are not being kept in the history");
+    case EROFS:
+        return QCoreApplication::translate(
+            "vantrel::CaptureHistory", "The history folder is read-only: captures are not kept");
+    default:
+        return QCoreApplication::translate("vantrel::CaptureHistory", "Captures are not being kept in the history");
     }
 }
 

@@ -149,21 +149,29 @@ void CaptureItem::copyToClipboard(bool quiet)
     Clipboard* clipboard = Service<Clipboard>::find();
     if (!clipboard)
         return;
-    clipboard->clear();
-    bool copied = false;
+    ClipboardContents contents;
     if (image) {
         QImage picture = *image;
         picture.setDevicePixelRatio(scale > 0 ? scale : 1.0);
-        clipboard->write({.image = picture});
-        copied = true;
-    } else if (fileURL) {
-        if (std::optional<QUrl> url = shareableFileURL()) {
-            clipboard->write({.fileURLs = {*url}});
-            copied = true;
-        }
+        contents.image = std::move(picture);
+    } else if (fileURL && !existsAt(fileURL)) {
+        // A recording whose file was deleted behind our back: the user's clipboard keeps what it
+        // held rather than a link to nothing, and the copy is not reported as done.
+        systemLog(QStringLiteral("Vantrel: copy failed: %1 is gone").arg(fileURL->toLocalFile()));
+        if (!quiet)
+            showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Could not read this capture"),
+                .symbol = QStringLiteral("exclamationmark.triangle.fill"),
+                .duration = 1.6});
+        return;
+    } else if (std::optional<QUrl> url = fileURL ? shareableFileURL() : std::nullopt) {
+        contents.fileURLs = {*url};
+    } else {
+        // An item whose picture could not be read leaves the clipboard alone, and says nothing.
+        return;
     }
-    // An item whose picture could not be read puts nothing there, and says nothing.
-    if (copied && !quiet)
+    clipboard->clear();
+    clipboard->write(contents);
+    if (!quiet)
         showToast({.text = QCoreApplication::translate("vantrel::CaptureItem", "Copied to clipboard"),
             .symbol = QStringLiteral("checkmark.circle.fill"),
             .duration = 1.6});

@@ -44,7 +44,7 @@ public:
 
     void start(const QImage& image, double scale)
     {
-        showToast({.text = QStringLiteral("Scanning for text…"),
+        showToast({.text = QCoreApplication::translate("vantrel::TextRecognition", "Scanning for text…"),
             .symbol = QStringLiteral("checkmark.circle.fill"),
             .spinner = true,
             .duration = 30.0});
@@ -160,7 +160,7 @@ private:
         const QString content = composeRecognizedContent(outcome.result);
         if (content.isEmpty()) {
             // The clipboard keeps what it held.
-            showToast({.text = QStringLiteral("No text found"),
+            showToast({.text = QCoreApplication::translate("vantrel::TextRecognition", "No text found"),
                 .symbol = QStringLiteral("text.magnifyingglass"),
                 .duration = 1.6});
             return;
@@ -168,7 +168,8 @@ private:
         if (Clipboard* clipboard = Service<Clipboard>::find())
             clipboard->write({.text = content});
         const bool hasCodes = !outcome.result.codes.isEmpty();
-        showToast({.text = (hasCodes ? QStringLiteral("Copied QR: ") : QStringLiteral("Copied text: "))
+        showToast({.text = (hasCodes ? QCoreApplication::translate("vantrel::TextRecognition", "Copied QR: ")
+                                     : QCoreApplication::translate("vantrel::TextRecognition", "Copied text: "))
                 + recognitionPreview(content),
             .symbol = hasCodes ? QStringLiteral("qrcode") : QStringLiteral("text.viewfinder"),
             .duration = 2.4});

@@ -334,8 +334,7 @@ void ScreenRecorder::recordingFailed(const Error& error)
     removeFolder(std::exchange(m_temporaryFolder, QString()));
     ++m_generation;
     tearDown();
-    showToast(
-        {.text = QStringLiteral("Recording stopped: ") + error.description, .symbol = warningSymbol, .duration = 3.0});
+    showToast({.text = tr("Recording stopped: ") + error.description, .symbol = warningSymbol, .duration = 3.0});
     Q_EMIT ended();
 }
 

@@ -67,51 +67,39 @@ std::optional<double> limited(double value, const Settings::DoubleLimits& limits
 }
 
 // Every numeric value read is brought into its sane range; the stored value stays as it is until
-// the user sets the property.
-void load(const PreferenceStore& store, const char* key, int& field, const Settings::IntLimits& limits)
+// the user sets the property. `Stored` is how the store keeps such a value.
+template <typename Stored, typename Field, typename Limits>
+void loadLimited(const PreferenceStore& store, const char* key, Field& field, const Limits& limits, const char* type)
 {
     const auto v = store.value(keyOf(key));
     if (!v)
         return;
-    if (!std::holds_alternative<qint64>(*v)) {
-        logWrongType(key, "whole number");
+    if (!std::holds_alternative<Stored>(*v)) {
+        logWrongType(key, type);
         return;
     }
-    const qint64 value = std::get<qint64>(*v);
-    if (const std::optional<qint64> fixed = limited(value, limits)) {
+    const Stored value = std::get<Stored>(*v);
+    if (const std::optional<Stored> fixed = limited(value, limits)) {
         systemLog(QStringLiteral("Vantrel: setting %1 of %2 is outside %3 to %4; using %5")
                       .arg(keyOf(key))
                       .arg(value)
                       .arg(limits.minimum)
                       .arg(limits.maximum)
                       .arg(*fixed));
-        field = int(*fixed);
+        field = Field(*fixed);
     } else {
-        field = int(value);
+        field = Field(value);
     }
+}
+
+void load(const PreferenceStore& store, const char* key, int& field, const Settings::IntLimits& limits)
+{
+    loadLimited<qint64>(store, key, field, limits, "whole number");
 }
 
 void load(const PreferenceStore& store, const char* key, double& field, const Settings::DoubleLimits& limits)
 {
-    const auto v = store.value(keyOf(key));
-    if (!v)
-        return;
-    if (!std::holds_alternative<double>(*v)) {
-        logWrongType(key, "number");
-        return;
-    }
-    const double value = std::get<double>(*v);
-    if (const std::optional<double> fixed = limited(value, limits)) {
-        systemLog(QStringLiteral("Vantrel: setting %1 of %2 is outside %3 to %4; using %5")
-                      .arg(keyOf(key))
-                      .arg(value)
-                      .arg(limits.minimum)
-                      .arg(limits.maximum)
-                      .arg(*fixed));
-        field = *fixed;
-    } else {
-        field = value;
-    }
+    loadLimited<double>(store, key, field, limits, "number");
 }
 
 // An enumeration's raw string; anything else gives the first value, with a log line.

@@ -523,9 +523,28 @@ Options:
     </message>
 </context>
 <context>
+    <name>vantrel::CaptureHistory</name>
+    <message>
+        <source>The disk is full: captures are not kept in the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The history folder is read-only: captures are not kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Captures are not being kept in the history</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>vantrel::CaptureItem</name>
     <message>
         <source>Save failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read this capture</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1004,6 +1023,10 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Recording stopped: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Could not start recording</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1353,6 +1376,25 @@ Options:
     </message>
     <message>
         <source>This desktop lets only its own settings bind global shortcuts. In its keyboard settings, add a custom shortcut for each action you want that runs its command, such as “vantrel --action captureArea”.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>vantrel::TextRecognition</name>
+    <message>
+        <source>Scanning for text…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No text found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied QR: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied text: </source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -27,6 +27,26 @@ namespace vantrel::media {
 
 namespace {
 
+// The smallest rectangle around what was marked, row by row, top to bottom.
+class RowBounds
+{
+public:
+    // A row with nothing marked has right < left.
+    void addRow(int y, int left, int right)
+    {
+        if (right < left)
+            return;
+        m_top = std::min(m_top, y);
+        m_bottom = y;
+        m_left = std::min(m_left, left);
+        m_right = std::max(m_right, right);
+    }
+    QRect rect() const { return m_bottom < 0 ? QRect() : QRect(QPoint(m_left, m_top), QPoint(m_right, m_bottom)); }
+
+private:
+    int m_top = INT_MAX, m_bottom = -1, m_left = INT_MAX, m_right = -1;
+};
+
 // 255 colours and one entry for "transparent".
 constexpr int maxColours = 255;
 // Whether a pixel moved since it was last drawn. The video codec re-encodes still areas with a
@@ -434,7 +454,7 @@ struct GifWriter::State
             rowChanged[y] = most > smallChange;
         }
         // Then which of them count.
-        int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
+        RowBounds bounds;
         for (int y = 0; y < height; ++y) {
             uint8_t* moved = changed.data() + size_t(y) * width;
             std::memset(moved, 0, size_t(width));
@@ -467,16 +487,9 @@ struct GifWriter::State
                 rowLeft = std::min(rowLeft, x);
                 rowRight = x;
             }
-            if (rowRight >= 0) {
-                top = std::min(top, y);
-                bottom = y;
-                left = std::min(left, rowLeft);
-                right = std::max(right, rowRight);
-            }
+            bounds.addRow(y, rowLeft, rowRight);
         }
-        if (bottom < 0)
-            return {};
-        return QRect(QPoint(left, top), QPoint(right, bottom));
+        return bounds.rect();
     }
 
     struct Choice
@@ -531,7 +544,7 @@ struct GifWriter::State
         const int width = size.width();
         const uint8_t transparent = uint8_t(palette->transparent());
         indices.resize(size_t(area.width()) * area.height());
-        int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
+        RowBounds bounds;
         for (int y = area.top(); y <= area.bottom(); ++y) {
             const uint8_t* source = frame.row(y);
             uint8_t* drawn = drawnFrom.row(y);
@@ -555,17 +568,13 @@ struct GifWriter::State
                 rowLeft = std::min(rowLeft, x);
                 rowRight = x;
             }
-            if (rowRight >= 0) {
-                top = std::min(top, y);
-                bottom = y;
-                left = std::min(left, rowLeft);
-                right = std::max(right, rowRight);
-            }
+            bounds.addRow(y, rowLeft, rowRight);
         }
-        if (bottom < 0)
+        const QRect drawnArea = bounds.rect();
+        if (drawnArea.isEmpty())
             return addEmpty(index, statistics);
-        const QRect drawnArea(QPoint(left, top), QPoint(right, bottom));
-        const uint8_t* first = indices.data() + size_t(top - area.top()) * area.width() + (left - area.left());
+        const uint8_t* first
+            = indices.data() + size_t(drawnArea.top() - area.top()) * area.width() + (drawnArea.left() - area.left());
         return writeImage(index, drawnArea, first, area.width(), choice.local ? palette : nullptr, transparent);
     }
 

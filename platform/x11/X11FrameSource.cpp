@@ -4,6 +4,7 @@
 #include "ChromeWindow.h"
 #include "x11/X11RawInput.h"
 #include "x11/X11Reply.h"
+#include "x11/X11ShmImage.h"
 
 #include <QImage>
 #include <QPainter>
@@ -24,7 +25,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sys/ipc.h>
 #include <sys/shm.h>
 
 namespace vantrel::x11 {
@@ -55,32 +55,6 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name)
 {
     auto interned = reply(xcb_intern_atom_reply, c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name));
     return interned ? interned->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-// Whether the server keeps pixels of `depth` as little-endian 32-bit words with red in bits
-// 16–23 (BGRX bytes), the layout the converter reads.
-bool hasBgrxLayout(xcb_connection_t* c, int depth)
-{
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
-        return false;
-    bool thirtyTwoBits = false;
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-        if (it.data->depth == depth)
-            thirtyTwoBits = it.data->bits_per_pixel == 32;
-    }
-    if (!thirtyTwoBits)
-        return false;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
-    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
-        if (d.data->depth != depth)
-            continue;
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-            if (v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff)
-                return true;
-        }
-    }
-    return false;
 }
 
 struct Buffer
@@ -222,24 +196,13 @@ struct X11FrameSource::State
             return false;
         for (int i = 0; i < options.buffers; ++i) {
             auto buffer = std::make_unique<Buffer>();
-            buffer->shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-            if (buffer->shmId < 0)
+            const std::optional<ShmSegment> shm = attachShmSegment(c, bytes);
+            if (!shm)
                 return false;
-            void* address = shmat(buffer->shmId, nullptr, 0);
-            if (address == reinterpret_cast<void*>(-1)) {
-                shmctl(buffer->shmId, IPC_RMID, nullptr);
-                return false;
-            }
-            buffer->data = static_cast<uint8_t*>(address);
-            buffer->size = bytes;
-            buffer->segment = xcb_generate_id(c);
-            const ErrorReply error = check(c, xcb_shm_attach_checked(c, buffer->segment, buffer->shmId, 0));
-            // Removed at once: the kernel frees it when both sides have let go, even after a crash.
-            shmctl(buffer->shmId, IPC_RMID, nullptr);
-            if (error) {
-                shmdt(buffer->data);
-                return false;
-            }
+            buffer->data = shm->data;
+            buffer->size = shm->size;
+            buffer->shmId = shm->shmId;
+            buffer->segment = shm->segment;
             buffers.push_back(std::move(buffer));
         }
         return true;
@@ -702,7 +665,7 @@ Expected<std::unique_ptr<X11FrameSource>> X11FrameSource::open(const Options& op
         return sourceError(QStringLiteral("Could not connect to the X server"));
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(s.c)).data;
     s.root = screen->root;
-    if (!hasBgrxLayout(s.c, screen->root_depth))
+    if (!storesBgrxWords(s.c, screen->root_depth))
         return sourceError(QStringLiteral("Unsupported screen pixel format (depth %1)").arg(screen->root_depth));
     const QRect rootRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
     s.area = options.nativeArea & rootRect;

@@ -23,32 +23,6 @@ Error xError(const QString& what, int code = 0)
     return Error {.domain = QStringLiteral("X11"), .code = code, .description = what};
 }
 
-// Whether the server stores pixels of this depth as 32-bit little-endian words with red in bits
-// 16–23, the layout of QImage's RGB32/ARGB32 on this machine; every common X server does.
-bool hasQImageLayout(xcb_connection_t* c, int depth)
-{
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST || QSysInfo::ByteOrder != QSysInfo::LittleEndian)
-        return false;
-    bool found = false;
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-        if (it.data->depth == depth)
-            found = it.data->bits_per_pixel == 32;
-    }
-    if (!found)
-        return false;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
-    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
-        if (d.data->depth != depth)
-            continue;
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-            if (v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff)
-                return true;
-        }
-    }
-    return false;
-}
-
 // Copies rows out of the server's buffer into a fresh image, forcing alpha where the depth has
 // none: the padding byte of a depth-24 pixel is undefined, and RGB32 requires 0xff there.
 QImage copyOut(const unsigned char* data, int width, int height, int depth, QImage recycled)
@@ -79,6 +53,53 @@ QImage copyOut(const unsigned char* data, int width, int height, int depth, QIma
 
 } // namespace
 
+bool storesBgrxWords(xcb_connection_t* c, int depth)
+{
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+        return false;
+    bool found = false;
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
+        if (it.data->depth == depth)
+            found = it.data->bits_per_pixel == 32;
+    }
+    if (!found)
+        return false;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+        if (d.data->depth != depth)
+            continue;
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::optional<ShmSegment> attachShmSegment(xcb_connection_t* c, std::size_t bytes)
+{
+    ShmSegment shm;
+    shm.shmId = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (shm.shmId < 0)
+        return std::nullopt;
+    void* address = shmat(shm.shmId, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(shm.shmId, IPC_RMID, nullptr);
+        return std::nullopt;
+    }
+    shm.data = static_cast<unsigned char*>(address);
+    shm.size = bytes;
+    shm.segment = xcb_generate_id(c);
+    const ErrorReply error = check(c, xcb_shm_attach_checked(c, shm.segment, shm.shmId, 0));
+    shmctl(shm.shmId, IPC_RMID, nullptr);
+    if (error) {
+        shmdt(shm.data);
+        return std::nullopt;
+    }
+    return shm;
+}
+
 ShmImageReader::ShmImageReader(xcb_connection_t* connection)
     : m_connection(connection)
 {
@@ -100,30 +121,13 @@ bool ShmImageReader::ensureSegment(std::size_t bytes)
     releaseSegment();
     // Round up to 1 MiB so that slightly larger grabs reuse the segment.
     const std::size_t size = (bytes + (1u << 20) - 1) & ~std::size_t((1u << 20) - 1);
-    m_shmId = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-    if (m_shmId < 0)
+    const std::optional<ShmSegment> shm = attachShmSegment(m_connection, size);
+    if (!shm)
         return false;
-    void* address = shmat(m_shmId, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) {
-        shmctl(m_shmId, IPC_RMID, nullptr);
-        m_shmId = -1;
-        return false;
-    }
-    m_data = static_cast<unsigned char*>(address);
-    m_size = size;
-    m_segment = xcb_generate_id(m_connection);
-    const ErrorReply error = check(m_connection, xcb_shm_attach_checked(m_connection, m_segment, m_shmId, 0));
-    // Marked for removal at once: the kernel frees it when both sides have detached, even if
-    // this process dies.
-    shmctl(m_shmId, IPC_RMID, nullptr);
-    if (error) {
-        shmdt(m_data);
-        m_data = nullptr;
-        m_size = 0;
-        m_segment = 0;
-        m_shmId = -1;
-        return false;
-    }
+    m_data = shm->data;
+    m_size = shm->size;
+    m_segment = shm->segment;
+    m_shmId = shm->shmId;
     return true;
 }
 
@@ -148,7 +152,8 @@ Expected<QImage> ShmImageReader::read(xcb_drawable_t drawable, const QRect& rect
         return xError(QCoreApplication::translate("ScreenCapture", "No X11 connection"));
     if (rect.isEmpty())
         return xError(QCoreApplication::translate("ScreenCapture", "Empty capture rectangle"));
-    if ((depth != 24 && depth != 32) || !hasQImageLayout(m_connection, depth))
+    if ((depth != 24 && depth != 32) || QSysInfo::ByteOrder != QSysInfo::LittleEndian
+        || !storesBgrxWords(m_connection, depth))
         return xError(QCoreApplication::translate("ScreenCapture", "Unsupported pixel format (depth %1)").arg(depth));
     const std::size_t bytes = std::size_t(rect.width()) * std::size_t(rect.height()) * 4;
     if (!m_shmAvailable || !ensureSegment(bytes))

@@ -10,8 +10,26 @@
 #include <xcb/xcb.h>
 
 #include <cstddef>
+#include <optional>
 
 namespace vantrel::x11 {
+
+// Whether the server keeps pixels of `depth` as little-endian 32-bit words with red in bits
+// 16–23 (B, G, R, X bytes); every common X server does.
+bool storesBgrxWords(xcb_connection_t* connection, int depth);
+
+// A System V shared-memory segment that both this process and the X server have attached.
+struct ShmSegment
+{
+    unsigned char* data = nullptr;
+    std::size_t size = 0;
+    int shmId = -1;
+    xcb_shm_seg_t segment = 0;
+};
+// Creates one of `bytes` (a round trip to the server); none when the kernel or the server
+// refuses. It is already marked for removal: the kernel frees it once both sides have let go,
+// even if this process dies.
+std::optional<ShmSegment> attachShmSegment(xcb_connection_t* connection, std::size_t bytes);
 
 // Reads rectangles of a drawable (the root window, a window's composite pixmap) through a
 // MIT-SHM segment that is kept and reused between grabs, so a 4K frame costs one server-side

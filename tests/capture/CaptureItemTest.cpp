@@ -271,6 +271,24 @@ TEST_F(CaptureItems, CopyPutsTheRightThingOnTheClipboard)
     EXPECT_EQ(toasts.requests.size(), 1u) << "quiet";
 }
 
+TEST_F(CaptureItems, CopyingARecordingWhoseFileIsGoneLeavesTheClipboardAlone)
+{
+    auto item = CaptureItem::fromImage(pattern(), 1.0, CaptureKind::screenshot);
+    item->copyToClipboard(true);
+    ASSERT_TRUE(clipboard.current && clipboard.current->image);
+
+    const QString video = makeFile(QStringLiteral("gone.mp4"), "frames");
+    auto recording = CaptureItem::fromFile(QUrl::fromLocalFile(video), CaptureKind::recording);
+    ASSERT_TRUE(QFile::remove(video));
+    LogCapture log;
+    recording->copyToClipboard(false);
+    ASSERT_TRUE(clipboard.current && clipboard.current->image) << "what the user had copied before stays";
+    EXPECT_TRUE(clipboard.current->fileURLs.isEmpty());
+    EXPECT_EQ(toastTexts(), std::vector<QString> {QStringLiteral("Could not read this capture")});
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].startsWith(QStringLiteral("Vantrel: copy failed: "))) << log.lines()[0].toStdString();
+}
+
 TEST_F(CaptureItems, ReplacingThePictureUpdatesHistoryAndSavedFile)
 {
     CaptureHistory& history = CaptureHistory::shared();

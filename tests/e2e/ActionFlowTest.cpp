@@ -10,12 +10,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -25,15 +21,9 @@ using namespace vantrel;
 
 namespace {
 
-QString historyDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
-}
-
 int historyCount()
 {
-    QFile file(historyDir() + QStringLiteral("/history.json"));
-    return file.open(QIODevice::ReadOnly) ? int(QJsonDocument::fromJson(file.readAll()).array().size()) : 0;
+    return int(test::historyRecords().size());
 }
 
 bool waitForRecords(int count)
@@ -81,13 +71,7 @@ protected:
     {
         // No thumbnails or sound: nothing stays on screen between captures. The first start is
         // not done: an action that starts Vantrel must not bring the welcome window over it.
-        const QString config
-            = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-        ASSERT_TRUE(QDir().mkpath(config));
-        QFile settings(config + QStringLiteral("/settings.json"));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(R"({"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
-        settings.close();
+        test::writeVantrelSettings(R"({"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
         ASSERT_FALSE(test::vantrelOnTheBus()) << "a Vantrel of another test is still running";
     }
 
@@ -125,8 +109,7 @@ TEST_F(ActionFlow, WithNoVantrelRunningTheActionStartsOneThatPerformsIt)
     EXPECT_EQ(historyCount(), before + 1);
     // The welcome window is left for a start of its own: not even offered (its flag is written
     // at once when it is).
-    QFile settings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Vantrel/settings.json"));
+    QFile settings(test::vantrelConfigDir() + QStringLiteral("/settings.json"));
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     EXPECT_FALSE(settings.readAll().contains("didOnboard"));
 }

@@ -3,17 +3,11 @@
 // and mouse drags through XTest, results checked in the history folder and on the clipboard.
 #include "X11TestSupport.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -53,47 +47,19 @@ private:
     QImage m_image;
 };
 
-QString run(const QString& program, const QStringList& args, QByteArray* output = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return QStringLiteral("timed out");
-    if (output)
-        *output = p.readAllStandardOutput();
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
-    return QString();
-}
-
-void xdotool(const QStringList& args)
-{
-    const QString error = run(QStringLiteral("xdotool"), args);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-}
-
-QString configDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-}
-
-QString historyDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
-}
-
-QJsonArray history()
-{
-    QFile file(historyDir() + QStringLiteral("/history.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).array();
-}
+using vantrel::test::clipboardContents;
+using vantrel::test::historyFile;
+using vantrel::test::historyRecords;
+using vantrel::test::screenPixel;
+using vantrel::test::waitUntilVantrelIsReady;
+using vantrel::test::windowsTitled;
+using vantrel::test::writeVantrelSettings;
+using vantrel::test::xdotool;
 
 // The record's picture; the list names it a moment before its file is complete.
 QImage historyImage(const QJsonObject& record)
 {
-    const QString path = historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
+    const QString path = historyFile(record);
     QImage image;
     (void)QTest::qWaitFor([&] { return image.load(path); }, 5000);
     return image.convertToFormat(QImage::Format_RGB32);
@@ -118,12 +84,8 @@ protected:
     {
         // Settings as a user might have them: no thumbnails (so nothing stays on screen between
         // captures), no sound, a one-second self-timer, first start already done.
-        QDir().mkpath(configDir());
-        QFile settings(configDir() + QStringLiteral("/settings.json"));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},)"
-                       R"("playSound":{"bool":false},"selfTimerSeconds":{"int":1}})");
-        settings.close();
+        writeVantrelSettings(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},)"
+                             R"("playSound":{"bool":false},"selfTimerSeconds":{"int":1}})");
 
         s_window = new PatternWindow;
         s_window->move(200, 150);
@@ -132,15 +94,14 @@ protected:
         // Painted on the screen, not only exposed: the captures compare against it.
         const QPoint inside = s_window->mapToGlobal(QPoint(5, 5));
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return (vantrel::test::screenPixel(inside).rgb() & 0xffffff) == (patternAt(5, 5) & 0xffffff); },
-            5000));
+            [&] { return (screenPixel(inside).rgb() & 0xffffff) == (patternAt(5, 5) & 0xffffff); }, 5000));
 
         s_app = new QProcess;
         s_app->setProgram(QStringLiteral(VANTREL_BINARY));
         s_app->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         s_app->start();
         // Its shortcuts are grabbed once it answers.
-        ASSERT_TRUE(vantrel::test::waitUntilVantrelIsReady());
+        ASSERT_TRUE(waitUntilVantrelIsReady());
     }
 
     static void TearDownTestSuite()
@@ -166,17 +127,11 @@ protected:
         return shown;
     }
 
-    static bool overlayVisible()
-    {
-        return run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                QStringLiteral("^Vantrel Selection$")})
-            .isEmpty();
-    }
+    static bool overlayVisible() { return !windowsTitled(QStringLiteral("Vantrel Selection")).isEmpty(); }
 
     static bool waitForRecords(int count)
     {
-        return QTest::qWaitFor([count] { return history().size() >= count; }, 8000);
+        return QTest::qWaitFor([count] { return historyRecords().size() >= count; }, 8000);
     }
 
     static void drag(QPoint from, QPoint to)
@@ -206,7 +161,7 @@ TEST_F(CaptureFlow, AreaShortcutDragLandsInHistoryAndOnTheClipboard)
     drag(from, to);
     ASSERT_TRUE(waitForRecords(1));
 
-    const QJsonObject record = history().at(0).toObject();
+    const QJsonObject record = historyRecords().at(0).toObject();
     EXPECT_EQ(record.value(QStringLiteral("kind")).toString(), QStringLiteral("screenshot"));
     EXPECT_EQ(record.value(QStringLiteral("width")).toInt(), 240);
     EXPECT_EQ(record.value(QStringLiteral("height")).toInt(), 150);
@@ -216,39 +171,31 @@ TEST_F(CaptureFlow, AreaShortcutDragLandsInHistoryAndOnTheClipboard)
     EXPECT_FALSE(mismatch.has_value()) << "first wrong pixel at " << mismatch->x() << "," << mismatch->y();
 
     // The copy follows the history record by a moment: wait until the clipboard offers it.
-    QByteArray targets;
+    std::optional<QByteArray> targets;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            return run(QStringLiteral("xclip"),
-                       {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                           QStringLiteral("TARGETS"), QStringLiteral("-o")},
-                       &targets)
-                       .isEmpty()
-                && targets.contains("image/png");
+            targets = clipboardContents(QStringLiteral("TARGETS"));
+            return targets && targets->contains("image/png");
         },
         5000))
-        << targets.toStdString();
-    QByteArray png;
-    ASSERT_TRUE(run(QStringLiteral("xclip"),
-        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
-            QStringLiteral("-o")},
-        &png)
-                    .isEmpty());
-    const QImage pasted = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
+        << targets.value_or("(none)").toStdString();
+    const std::optional<QByteArray> png = clipboardContents(QStringLiteral("image/png"));
+    ASSERT_TRUE(png);
+    const QImage pasted = QImage::fromData(*png, "PNG").convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(pasted.size(), QSize(240, 150));
     EXPECT_FALSE(firstMismatch(pasted, QPoint(100, 80)).has_value());
 
     // The previous area, again, without any selecting.
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+8")});
     ASSERT_TRUE(waitForRecords(2));
-    const QImage again = historyImage(history().at(0).toObject());
+    const QImage again = historyImage(historyRecords().at(0).toObject());
     ASSERT_EQ(again.size(), QSize(240, 150));
     EXPECT_FALSE(firstMismatch(again, QPoint(100, 80)).has_value());
 }
 
 TEST_F(CaptureFlow, EscapeCancelsWithNothingWritten)
 {
-    const int before = history().size();
+    const int before = historyRecords().size();
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+s")});
     ASSERT_TRUE(waitForOverlay());
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
@@ -256,16 +203,16 @@ TEST_F(CaptureFlow, EscapeCancelsWithNothingWritten)
     // A full-screen capture made next is the only new record: the cancelled one wrote none.
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+f")});
     ASSERT_TRUE(waitForRecords(before + 1));
-    EXPECT_EQ(history().size(), before + 1);
-    EXPECT_EQ(history().at(0).toObject().value(QStringLiteral("width")).toInt(), 1920);
+    EXPECT_EQ(historyRecords().size(), before + 1);
+    EXPECT_EQ(historyRecords().at(0).toObject().value(QStringLiteral("width")).toInt(), 1920);
 }
 
 TEST_F(CaptureFlow, FullscreenCapturesTheWholeScreen)
 {
-    const int before = history().size();
+    const int before = historyRecords().size();
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+f")});
     ASSERT_TRUE(waitForRecords(before + 1));
-    const QJsonObject record = history().at(0).toObject();
+    const QJsonObject record = historyRecords().at(0).toObject();
     EXPECT_EQ(record.value(QStringLiteral("width")).toInt(), 1920);
     EXPECT_EQ(record.value(QStringLiteral("height")).toInt(), 1080);
     const QImage screen = historyImage(record);
@@ -277,14 +224,14 @@ TEST_F(CaptureFlow, FullscreenCapturesTheWholeScreen)
 
 TEST_F(CaptureFlow, ClickingAWindowCapturesItWhole)
 {
-    const int before = history().size();
+    const int before = historyRecords().size();
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+6")});
     ASSERT_TRUE(waitForOverlay());
     const QPoint centre = patternOrigin() + QPoint(400, 300);
     xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
     xdotool({QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(waitForRecords(before + 1));
-    const QJsonObject record = history().at(0).toObject();
+    const QJsonObject record = historyRecords().at(0).toObject();
     EXPECT_EQ(record.value(QStringLiteral("kind")).toString(), QStringLiteral("window"));
     const QImage window = historyImage(record);
     ASSERT_GE(window.width(), 800);
@@ -304,16 +251,16 @@ TEST_F(CaptureFlow, ClickingAWindowCapturesItWhole)
 
 TEST_F(CaptureFlow, SelfTimerCapturesAfterItsCountdown)
 {
-    const int before = history().size();
+    const int before = historyRecords().size();
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+9")});
     ASSERT_TRUE(waitForOverlay());
     const QPoint origin = patternOrigin();
     drag(origin + QPoint(20, 20), origin + QPoint(120, 70));
     // One second of countdown: not yet there at once, there soon after.
     QTest::qWait(300);
-    EXPECT_EQ(history().size(), before);
+    EXPECT_EQ(historyRecords().size(), before);
     ASSERT_TRUE(waitForRecords(before + 1));
-    const QImage image = historyImage(history().at(0).toObject());
+    const QImage image = historyImage(historyRecords().at(0).toObject());
     ASSERT_EQ(image.size(), QSize(100, 50));
     EXPECT_FALSE(firstMismatch(image, QPoint(20, 20)).has_value());
 }

@@ -4,37 +4,23 @@
 // takes the capture's file and record away. Driven only through XTest.
 #include "X11TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+using vantrel::test::historyRecords;
 using vantrel::test::waitForWindow;
+using vantrel::test::writeVantrelSettings;
 using vantrel::test::xdotool;
 
 namespace {
 
-QString historyDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
-}
-
-QJsonArray history()
-{
-    QFile file(historyDir() + QStringLiteral("/history.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).array();
-}
-
 QString fileOf(const QJsonValue& record)
 {
-    return historyDir() + QLatin1Char('/') + record.toObject().value(QStringLiteral("fileName")).toString();
+    return vantrel::test::historyFile(record.toObject());
 }
 
 QString activeWindow()
@@ -52,31 +38,23 @@ QPoint firstCell(const QRect& client)
     return client.topLeft() + QPoint(14 + 90, 130);
 }
 
-void writeSettings()
-{
-    const QString config
-        = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-    QDir().mkpath(config);
-    QFile settings(config + QStringLiteral("/settings.json"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    // First start done, no thumbnails in the corner, no sound.
-    settings.write(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
-}
-
 } // namespace
 
 TEST(HistoryWindowFlow, ShiftSuperHShowsTheCapturesADoubleClickEditsAndDeleteRemoves)
 {
-    writeSettings();
+    // First start done, no thumbnails in the corner, no sound.
+    writeVantrelSettings(
+        R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
     vantrel::test::VantrelProcess app(QStringLiteral(VANTREL_BINARY));
     ASSERT_TRUE(vantrel::test::waitUntilVantrelIsReady()) << app.errors().toStdString();
 
     // Two real captures of the whole screen.
     for (int count = 1; count <= 2; ++count) {
         xdotool({QStringLiteral("key"), QStringLiteral("shift+super+f")});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return history().size() == count; }, 10000)) << app.errors().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return historyRecords().size() == count; }, 10000))
+            << app.errors().toStdString();
     }
-    const QJsonArray captured = history();
+    const QJsonArray captured = historyRecords();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(fileOf(captured[0])) && QFile::exists(fileOf(captured[1])); }, 10000));
 
@@ -109,9 +87,10 @@ TEST(HistoryWindowFlow, ShiftSuperHShowsTheCapturesADoubleClickEditsAndDeleteRem
     xdotool({QStringLiteral("click"), QStringLiteral("1")});
     xdotool({QStringLiteral("key"), QStringLiteral("Delete")});
     const QString deletedFile = fileOf(captured[0]);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return history().size() == 1; }, 5000)) << app.errors().toStdString();
-    ASSERT_EQ(history().size(), 1);
-    EXPECT_EQ(history()[0].toObject().value(QStringLiteral("id")), captured[1].toObject().value(QStringLiteral("id")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return historyRecords().size() == 1; }, 5000)) << app.errors().toStdString();
+    ASSERT_EQ(historyRecords().size(), 1);
+    EXPECT_EQ(
+        historyRecords()[0].toObject().value(QStringLiteral("id")), captured[1].toObject().value(QStringLiteral("id")));
     EXPECT_FALSE(QFile::exists(deletedFile));
     EXPECT_TRUE(QFile::exists(fileOf(captured[1])));
 
@@ -121,5 +100,5 @@ TEST(HistoryWindowFlow, ShiftSuperHShowsTheCapturesADoubleClickEditsAndDeleteRem
         [] { return vantrel::test::windowsTitled(QStringLiteral("Capture History")).isEmpty(); }, 5000));
     xdotool({QStringLiteral("key"), QStringLiteral("shift+super+h")});
     EXPECT_TRUE(waitForWindow(QStringLiteral("Capture History")).has_value());
-    EXPECT_EQ(history().size(), 1);
+    EXPECT_EQ(historyRecords().size(), 1);
 }

@@ -4,17 +4,12 @@
 // from the area's first row to its last, none missing, none doubled.
 #include "X11TestSupport.h"
 
-#include <QDBusConnection>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -128,56 +123,23 @@ private:
     int m_end = 0;
 };
 
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return QStringLiteral("timed out");
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
-    return QString();
-}
-
-void xdotool(const QStringList& args)
-{
-    const QString error = run(QStringLiteral("xdotool"), args);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-}
+using vantrel::test::historyFile;
+using vantrel::test::historyRecords;
+using vantrel::test::windowsTitled;
+using vantrel::test::writeVantrelSettings;
+using vantrel::test::xdotool;
 
 bool windowShown(const QString& title)
 {
-    return run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + title + QLatin1Char('$')})
-        .isEmpty();
-}
-
-QString historyDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
-}
-
-QJsonArray history()
-{
-    QFile file(historyDir() + QStringLiteral("/history.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).array();
+    return !windowsTitled(title).isEmpty();
 }
 
 } // namespace
 
 TEST(ScrollingCaptureFlow, TheDeliveredPictureIsThePageRowForRow)
 {
-    const QString config
-        = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-    QDir().mkpath(config);
-    QFile settings(config + QStringLiteral("/settings.json"));
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"afterCopy":{"bool":false},)"
-                   R"("playSound":{"bool":false}})");
-    settings.close();
+    writeVantrelSettings(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"afterCopy":{"bool":false},)"
+                         R"("playSound":{"bool":false}})");
 
     const QImage page = makePage();
     const QImage header = makeBar(headerRows, qRgb(30, 60, 140), 1);
@@ -186,7 +148,10 @@ TEST(ScrollingCaptureFlow, TheDeliveredPictureIsThePageRowForRow)
     window.move(300, 200);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(300);
+    // Painted on the screen, not only exposed: the capture reads it from there.
+    const QPoint inBar = window.mapToGlobal(QPoint(5, 5));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (vantrel::test::screenPixel(inBar).rgb() & 0xffffff) == (header.pixel(5, 5) & 0xffffff); }, 5000));
 
     QProcess app;
     app.setProgram(QStringLiteral(VANTREL_BINARY));
@@ -221,15 +186,15 @@ TEST(ScrollingCaptureFlow, TheDeliveredPictureIsThePageRowForRow)
     QTest::qWait(600); // a few frames of the last position
 
     // Return reaches the panel, which has the keyboard.
-    const int before = history().size();
+    const int before = historyRecords().size();
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return history().size() > before; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return historyRecords().size() > before; }, 8000));
     EXPECT_FALSE(windowShown(QStringLiteral("Vantrel Scrolling Capture")));
-    const QJsonObject record = history().at(0).toObject();
+    const QJsonObject record = historyRecords().at(0).toObject();
     EXPECT_EQ(record.value(QStringLiteral("kind")).toString(), QStringLiteral("scrolling"));
 
     QImage picture;
-    const QString path = historyDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
+    const QString path = historyFile(record);
     ASSERT_TRUE(QTest::qWaitFor([&] { return picture.load(path); }, 5000));
     picture = picture.convertToFormat(QImage::Format_RGB32);
     // The bar's rows once, the page from under the bar to the last row shown above the field,

@@ -4,14 +4,9 @@
 #include "X11TestSupport.h"
 #include "ZXingBarcodeReader.h"
 
-#include <QDBusConnection>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QPainter>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -27,6 +22,8 @@ const QString shownLink = QStringLiteral("https://example.org/report?id=2024");
 class TextWindow : public QWidget
 {
 public:
+    static inline const QColor background {0xfa, 0xfa, 0xfa};
+
     TextWindow()
     {
         setWindowTitle(QStringLiteral("Vantrel text sample"));
@@ -38,7 +35,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(rect(), QColor(0xfa, 0xfa, 0xfa));
+        p.fillRect(rect(), background);
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(18);
         p.setFont(font);
@@ -52,42 +49,15 @@ private:
     QImage m_code;
 };
 
-QString run(const QString& program, const QStringList& args, QByteArray* output = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return QStringLiteral("timed out");
-    if (output)
-        *output = p.readAllStandardOutput();
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(QString::fromUtf8(p.readAllStandardError()));
-    return QString();
-}
-
-void xdotool(const QStringList& args)
-{
-    const QString error = run(QStringLiteral("xdotool"), args);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-}
+using vantrel::test::clipboardContents;
+using vantrel::test::historyRecords;
+using vantrel::test::windowsTitled;
+using vantrel::test::writeVantrelSettings;
+using vantrel::test::xdotool;
 
 QString clipboardText()
 {
-    QByteArray text;
-    if (!run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")},
-            &text)
-             .isEmpty())
-        return QString();
-    return QString::fromUtf8(text);
-}
-
-int historyCount()
-{
-    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Vantrel/History/history.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return int(QJsonDocument::fromJson(file.readAll()).array().size());
+    return QString::fromUtf8(clipboardContents().value_or(QByteArray()));
 }
 
 class TextCaptureFlow : public ::testing::Test
@@ -95,19 +65,17 @@ class TextCaptureFlow : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        const QString config
-            = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
-        QDir().mkpath(config);
-        QFile settings(config + QStringLiteral("/settings.json"));
-        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
-        settings.close();
+        writeVantrelSettings(
+            R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},"playSound":{"bool":false}})");
 
         s_window = new TextWindow;
         s_window->move(200, 150);
         s_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(s_window));
-        QTest::qWait(300);
+        // Painted on the screen, not only exposed: the capture reads it from there.
+        const QPoint inside = s_window->mapToGlobal(QPoint(5, 5));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return vantrel::test::screenPixel(inside) == TextWindow::background; }, 5000));
 
         s_app = new QProcess;
         s_app->setProgram(QStringLiteral(VANTREL_BINARY));
@@ -130,10 +98,8 @@ protected:
     static void captureText(QPoint from, QPoint to)
     {
         xdotool({QStringLiteral("key"), QStringLiteral("shift+super+2")});
-        ASSERT_TRUE(run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                QStringLiteral("--name"), QStringLiteral("^Vantrel Selection$")})
-                        .isEmpty());
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return !windowsTitled(QStringLiteral("Vantrel Selection")).isEmpty(); }, 8000));
         QTest::qWait(150);
         const QPoint a = s_window->mapToGlobal(from), b = s_window->mapToGlobal(to);
         xdotool({QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y())});
@@ -152,12 +118,12 @@ protected:
 
 TEST_F(TextCaptureFlow, TextInTheDraggedAreaLandsOnTheClipboardAndNowhereElse)
 {
-    const int records = historyCount();
+    const int records = int(historyRecords().size());
     captureText(QPoint(10, 20), QPoint(480, 190));
     const QString expected = shownLines.join(QLatin1Char('\n'));
     EXPECT_TRUE(QTest::qWaitFor([&] { return clipboardText() == expected; }, 30000))
         << "clipboard: " << clipboardText().toStdString();
-    EXPECT_EQ(historyCount(), records); // text is copied, not kept
+    EXPECT_EQ(int(historyRecords().size()), records); // text is copied, not kept
 }
 
 TEST_F(TextCaptureFlow, AQrCodeGivesItsLinkWhichIsLoggedNotOpened)

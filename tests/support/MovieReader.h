@@ -11,6 +11,9 @@
 
 namespace vantrel::test {
 
+// An MP4's movie header keeps its duration in whole milliseconds, rounded up.
+constexpr double mp4DurationRounding = 0.001; // seconds
+
 // What a movie file holds, read back with FFmpeg the way a player would.
 struct Movie
 {

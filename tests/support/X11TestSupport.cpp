@@ -7,12 +7,16 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -204,6 +208,44 @@ bool near(const QColor& a, const QColor& b, int tolerance)
 std::string describe(const QColor& c)
 {
     return QStringLiteral("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue()).toStdString();
+}
+
+QString vantrelConfigDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vantrel");
+}
+
+QString vantrelHistoryDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
+}
+
+void writeVantrelSettings(const QByteArray& json)
+{
+    ASSERT_TRUE(QDir().mkpath(vantrelConfigDir()));
+    QFile settings(vantrelConfigDir() + QStringLiteral("/settings.json"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(settings.write(json), json.size());
+}
+
+QJsonArray historyRecords()
+{
+    QFile file(vantrelHistoryDir() + QStringLiteral("/history.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).array();
+}
+
+QString historyFile(const QJsonObject& record)
+{
+    return vantrelHistoryDir() + QLatin1Char('/') + record.value(QStringLiteral("fileName")).toString();
+}
+
+std::optional<QByteArray> clipboardContents(const QString& target)
+{
+    return runProcess(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), target,
+            QStringLiteral("-o")});
 }
 
 VantrelProcess::VantrelProcess(const QString& program, const QStringList& arguments)

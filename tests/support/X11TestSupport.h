@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QDBusMessage>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QStringList>
@@ -71,6 +73,20 @@ QColor screenPixel(QPoint at);
 // Each channel within `tolerance`.
 bool near(const QColor& a, const QColor& b, int tolerance = 12);
 std::string describe(const QColor& c);
+
+// The files of a Vantrel started from this process: it shares the test's private XDG folders.
+QString vantrelConfigDir();
+QString vantrelHistoryDir();
+// Writes the settings the next start reads; a failure fails the test.
+void writeVantrelSettings(const QByteArray& json);
+// history.json's records, newest first; none while it does not exist.
+QJsonArray historyRecords();
+// The file a history record names.
+QString historyFile(const QJsonObject& record);
+
+// The clipboard as another client reads it (xclip), in the format `target`; none when it does
+// not offer that format.
+std::optional<QByteArray> clipboardContents(const QString& target = QStringLiteral("UTF8_STRING"));
 
 // The real application started in the test's private session (`program` is the built vantrel);
 // ended when the object goes. Standard error is kept for the test to read.
