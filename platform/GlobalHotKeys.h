@@ -28,6 +28,12 @@ public:
     virtual void setPressHandler(PressHandler handler) = 0;
     // Called after the keyboard mapping changed; every shortcut should be registered again.
     virtual void setKeymapChangedHandler(std::function<void()> handler) = 0;
+    // Where the desktop has the last word on the keys (a shortcut portal): how it shows the keys
+    // it bound for a registered shortcut, in its own words ("Shift+Meta+S"); empty when it
+    // reported none (and always where Vantrel grabs the stored keys itself).
+    virtual QString boundTrigger(quint32 identifier) const { return {}; }
+    // Called on the main thread when boundTrigger answers may have changed.
+    virtual void setBoundTriggersChangedHandler(std::function<void()> handler) { }
 };
 
 } // namespace vantrel

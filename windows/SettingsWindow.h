@@ -63,6 +63,7 @@ private:
     QWidget* quickAccessPane();
     QWidget* shortcutsPane();
     void rebuildShortcutsPane();
+    void refreshDesktopTriggers();
     void chooseSaveLocation();
     void fitPanesToContent();
     void stopRecordingShortcuts();
@@ -73,6 +74,7 @@ private:
     QLabel* m_saveLocation = nullptr;
     PresetSwatchGrid* m_swatches = nullptr;
     std::map<HotKeyAction, ShortcutRecorder*> m_recorders;
+    std::map<HotKeyAction, QLabel*> m_desktopTriggers; // where a portal binds the keys
 };
 
 } // namespace vantrel

@@ -110,6 +110,21 @@ QString keysymName(quint32 keyCode, KeyboardLayout* layout)
     return QString::fromLatin1(name);
 }
 
+// Shortcut name → the desktop's words for its keys, from an a(sa{sv}) as a response or signal
+// carries it.
+std::map<QString, QString> triggerDescriptions(const QVariant& list)
+{
+    QList<PortalShortcut> shortcuts;
+    if (list.canConvert<QDBusArgument>())
+        list.value<QDBusArgument>() >> shortcuts;
+    else
+        shortcuts = list.value<QList<PortalShortcut>>();
+    std::map<QString, QString> triggers;
+    for (const PortalShortcut& shortcut : shortcuts)
+        triggers[shortcut.id] = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+    return triggers;
+}
+
 QString describe(const Expected<portal::Response>& answer)
 {
     if (!answer)
@@ -135,6 +150,9 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, KeyboardLayout
     qRegisterMetaType<QDBusObjectPath>();
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
+    // The user changed the keys in the desktop's own settings.
+    m_bus.connect(QString::fromLatin1(portal::desktopService), QString::fromLatin1(portal::desktopPath), interfaceName,
+        QStringLiteral("ShortcutsChanged"), this, SLOT(handleShortcutsChanged(QDBusMessage)));
     const bool following = m_bus.connect(QString::fromLatin1(portal::desktopService),
         QString::fromLatin1(portal::desktopPath), interfaceName, QStringLiteral("Activated"), this,
         SLOT(handleActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
@@ -236,7 +254,7 @@ void PortalGlobalShortcuts::closeSession()
     m_bus.send(QDBusMessage::createMethodCall(
         QString::fromLatin1(portal::desktopService), m_session, sessionInterface, QStringLiteral("Close")));
     m_session.clear();
-    m_boundTriggers.clear();
+    setBoundTriggers({});
 }
 
 void PortalGlobalShortcuts::bind()
@@ -304,15 +322,7 @@ void PortalGlobalShortcuts::bindInSession(const QString& session, quint64 genera
                 finishBind(generation, State::refused);
                 return;
             }
-            QList<PortalShortcut> answered;
-            const QVariant list = bound->results.value(QStringLiteral("shortcuts"));
-            if (list.canConvert<QDBusArgument>())
-                list.value<QDBusArgument>() >> answered;
-            else
-                answered = list.value<QList<PortalShortcut>>();
-            for (const PortalShortcut& shortcut : answered)
-                m_boundTriggers[shortcut.id]
-                    = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+            setBoundTriggers(triggerDescriptions(bound->results.value(QStringLiteral("shortcuts"))));
             systemLog(QStringLiteral("Vantrel: %1 global shortcuts bound through the desktop's portal")
                           .arg(m_proposed.size()));
             finishBind(generation, State::bound);
@@ -343,6 +353,32 @@ void PortalGlobalShortcuts::handleActivated(
     }
 }
 
+void PortalGlobalShortcuts::setBoundTriggers(std::map<QString, QString> triggers)
+{
+    if (triggers == m_boundTriggers)
+        return;
+    m_boundTriggers = std::move(triggers);
+    if (m_triggersChanged)
+        m_triggersChanged();
+}
+
+QString PortalGlobalShortcuts::boundTrigger(quint32 identifier) const
+{
+    const auto proposed = m_proposed.find(identifier);
+    if (proposed == m_proposed.end() || !m_triggers.count(identifier))
+        return {};
+    const auto trigger = m_boundTriggers.find(proposed->second.name);
+    return trigger != m_boundTriggers.end() ? trigger->second : QString();
+}
+
+void PortalGlobalShortcuts::handleShortcutsChanged(const QDBusMessage& message)
+{
+    const QVariantList arguments = message.arguments();
+    if (m_state != State::bound || arguments.size() < 2 || arguments.at(0).value<QDBusObjectPath>().path() != m_session)
+        return;
+    setBoundTriggers(triggerDescriptions(arguments.at(1)));
+}
+
 void PortalGlobalShortcuts::handleSessionClosed(const QVariantMap&)
 {
     // The desktop ended the session (the user revoked the shortcuts): they no longer work. A
@@ -351,7 +387,7 @@ void PortalGlobalShortcuts::handleSessionClosed(const QVariantMap&)
     m_bus.disconnect(QString::fromLatin1(portal::desktopService), m_session, sessionInterface, QStringLiteral("Closed"),
         this, SLOT(handleSessionClosed(QVariantMap)));
     m_session.clear();
-    m_boundTriggers.clear();
+    setBoundTriggers({});
     if (!m_binding)
         setState(State::refused);
 }
@@ -366,7 +402,7 @@ void PortalGlobalShortcuts::handlePortalOwnerChanged(const QString&, const QStri
             QStringLiteral("Closed"), this, SLOT(handleSessionClosed(QVariantMap)));
         m_session.clear();
     }
-    m_boundTriggers.clear();
+    setBoundTriggers({});
     m_proposed.clear();
     m_portalPresent = false;
     if (newOwner.isEmpty()) {

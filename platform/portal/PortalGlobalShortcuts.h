@@ -4,6 +4,7 @@
 #include "GlobalHotKeys.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QObject>
@@ -50,6 +51,11 @@ public:
     void unregisterHotKey(Reference reference) override;
     void setPressHandler(PressHandler handler) override { m_pressHandler = std::move(handler); }
     void setKeymapChangedHandler(std::function<void()>) override { }
+    QString boundTrigger(quint32 identifier) const override;
+    void setBoundTriggersChangedHandler(std::function<void()> handler) override
+    {
+        m_triggersChanged = std::move(handler);
+    }
 
     State state() const { return m_state; }
     // How the desktop shows the keys it bound, by shortcut name (its own words, e.g.
@@ -63,6 +69,7 @@ private Q_SLOTS:
     void handleActivated(
         const QDBusObjectPath& session, const QString& shortcutId, qulonglong timestamp, const QVariantMap& options);
     void handleSessionClosed(const QVariantMap& details);
+    void handleShortcutsChanged(const QDBusMessage& message);
     void handlePortalOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
@@ -81,6 +88,7 @@ private:
     void finishBind(quint64 generation, State state);
     void closeSession();
     void setState(State state);
+    void setBoundTriggers(std::map<QString, QString> triggers);
 
     QDBusConnection m_bus;
     KeyboardLayout* m_layout;
@@ -98,6 +106,7 @@ private:
     quint64 m_generation = 0;
     QDBusServiceWatcher m_watcher;
     PressHandler m_pressHandler;
+    std::function<void()> m_triggersChanged;
 };
 
 } // namespace vantrel

@@ -333,3 +333,37 @@ TEST_F(PortalShortcutsTest, APortalRestartBindsAgain)
     portal().activate(QStringLiteral("captureArea"));
     ASSERT_TRUE(eventually([&] { return client.pressed == (std::vector<quint32> {1, 1}); }));
 }
+
+// The desktop's words for the keys it bound reach the settings; when the user changes them in
+// the desktop's own settings, the new words arrive too. Another session's changes are not ours.
+TEST_F(PortalShortcutsTest, TheDesktopsKeysAreKnownAndFollowed)
+{
+    Client client(&layout);
+    int changes = 0;
+    client.shortcuts.setBoundTriggersChangedHandler([&] { ++changes; });
+    client.add(1, "captureArea", 1, 768);
+    client.add(2, "captureText", 19, 768);
+    EXPECT_EQ(client.shortcuts.boundTrigger(1), QString());
+    ASSERT_TRUE(eventually([&] { return client.shortcuts.state() == State::bound; }));
+    EXPECT_EQ(client.shortcuts.boundTrigger(1), QStringLiteral("shift+logo+s"));
+    EXPECT_EQ(client.shortcuts.boundTrigger(2), QStringLiteral("shift+logo+2"));
+    EXPECT_EQ(client.shortcuts.boundTrigger(3), QString());
+    EXPECT_EQ(changes, 1);
+
+    portal().changeShortcuts(QStringLiteral("/org/freedesktop/portal/desktop/session/x/y"),
+        {{QStringLiteral("captureArea"), QStringLiteral("Elsewhere")}});
+    portal().changeShortcuts(portal().sessions.back(),
+        {{QStringLiteral("captureArea"), QStringLiteral("Ctrl+Meta+A")}, {QStringLiteral("captureText"), QString()}});
+    ASSERT_TRUE(eventually([&] { return changes == 2; }));
+    EXPECT_EQ(client.shortcuts.boundTrigger(1), QStringLiteral("Ctrl+Meta+A"));
+    EXPECT_EQ(client.shortcuts.boundTrigger(2), QString());
+
+    // A released shortcut has no keys in the desktop, whatever it last said.
+    client.shortcuts.unregisterHotKey(1);
+    EXPECT_EQ(client.shortcuts.boundTrigger(1), QString());
+    // The portal going away takes its keys with it.
+    m_portal.reset();
+    ASSERT_TRUE(eventually([&] { return client.shortcuts.state() == State::absent; }));
+    EXPECT_EQ(client.shortcuts.boundTrigger(2), QString());
+    EXPECT_EQ(changes, 3);
+}

@@ -128,6 +128,17 @@ void FakeDesktopPortal::endSession(const QString& session)
     m_connection.send(signal);
 }
 
+void FakeDesktopPortal::changeShortcuts(const QString& session, const std::map<QString, QString>& triggers)
+{
+    QList<FakeShortcut> shortcuts;
+    for (const auto& [id, trigger] : triggers)
+        shortcuts.append({id, {{QStringLiteral("trigger_description"), trigger}}});
+    QDBusMessage signal = QDBusMessage::createSignal(
+        objectPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("ShortcutsChanged"));
+    signal << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts);
+    m_connection.send(signal);
+}
+
 bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
 {
     const QString interface = message.interface();

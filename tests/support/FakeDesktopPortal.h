@@ -58,6 +58,9 @@ public:
     void activate(const QString& shortcutId, QString session = {});
     // Ends a session from the desktop's side, as when the user revokes the shortcuts.
     void endSession(const QString& session);
+    // Reports keys the user changed in the desktop's settings: shortcut id → its new keys in
+    // the desktop's words.
+    void changeShortcuts(const QString& session, const std::map<QString, QString>& triggers);
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;

@@ -756,3 +756,34 @@ TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsTheDesktopWhileOpen)
     EXPECT_EQ(fakes.settings.hotKeys(), defaultHotKeys());
     setPlatformCapabilities(saved);
 }
+
+// Where a portal binds the keys, each row says which keys the desktop actually uses, as soon as
+// it says so, so a recorded shortcut the desktop kept otherwise is no mystery.
+TEST(SettingsWindowShortcutsTest, PortalRowsShowTheKeysTheDesktopUses)
+{
+    test::WindowFakes fakes;
+    const PlatformCapabilities saved = platformCapabilities();
+    setShortcutBinding(ShortcutBinding::portal);
+    const quint32 area = quint32(position(HotKeyAction::captureArea)) + 1;
+    fakes.desktop.triggers[area] = QStringLiteral("Meta+Shift+S");
+    SettingsWindow window(fakes.settings);
+    window.tabs()->setCurrentIndex(window.tabs()->count() - 1);
+    const auto shown = [&](const QString& text) {
+        const auto labels = window.findChildren<QLabel*>();
+        return std::count_if(labels.begin(), labels.end(),
+            [&](QLabel* label) { return label->isVisibleTo(&window) && label->text() == text; });
+    };
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Meta+Shift+S")), 1);
+
+    fakes.desktop.changeTriggers({{area, QStringLiteral("Ctrl+Alt+A")}});
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Meta+Shift+S")), 0);
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Ctrl+Alt+A")), 1);
+
+    // Where Vantrel grabs the keys itself, or only the desktop binds them, no row says so.
+    for (ShortcutBinding binding : {ShortcutBinding::vantrel, ShortcutBinding::desktop}) {
+        setShortcutBinding(binding);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(shown(QStringLiteral("The desktop uses Ctrl+Alt+A")), 0) << int(binding);
+    }
+    setPlatformCapabilities(saved);
+}
