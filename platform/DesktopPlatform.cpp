@@ -35,6 +35,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
+#include <QSignalBlocker>
 
 #include <optional>
 
@@ -126,7 +127,12 @@ struct DesktopPlatform::Services
         clipboardSlot.emplace(clipboard.get());
     }
 
-    ~Services() { setPlatformCapabilities(previousCapabilities); }
+    ~Services()
+    {
+        // The process is ending: nothing is to be redrawn for the answers put back.
+        const QSignalBlocker quiet(&PlatformCapabilityChanges::instance());
+        setPlatformCapabilities(previousCapabilities);
+    }
 
     void makeX11()
     {

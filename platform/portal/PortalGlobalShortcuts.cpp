@@ -165,6 +165,9 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(QDBusConnection bus, KeyboardLayout
 
 PortalGlobalShortcuts::~PortalGlobalShortcuts()
 {
+    // Whoever listens may be going too: the session ends without telling anyone.
+    m_triggersChanged = nullptr;
+    m_pressHandler = nullptr;
     closeSession();
 }
 
