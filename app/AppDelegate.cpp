@@ -24,6 +24,7 @@
 #include "SymbolIcons.h"
 #include "SystemLog.h"
 #include "Toasts.h"
+#include "TrayHost.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,6 +35,7 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
@@ -105,9 +107,16 @@ void AppDelegate::start(const CommandLine& commandLine)
             {Qt::UI_FadeTooltip, Qt::UI_AnimateTooltip, Qt::UI_FadeMenu, Qt::UI_AnimateMenu, Qt::UI_AnimateCombo})
             QApplication::setEffectEnabled(effect, false);
     }
-    createTrayIcon();
-    showIdleStatus();
-    m_trayIcon->show();
+    TrayHost* trayHost = Service<TrayHost>::find();
+    const QPointer<AppDelegate> self(this);
+    if (!trayHost || trayHost->availableOrWhenItAppears([self] {
+            if (self && !self->m_trayIcon)
+                self->createTrayIcon();
+        }))
+        createTrayIcon();
+    else
+        systemLog(QStringLiteral(
+            "Vantrel: the desktop's tray has not started; the status icon follows when it does, shortcuts work now"));
 
     // Global shortcuts reach the coordinator without the menu's delay: no menu needs to close.
     HotKeyManager& hotKeys = HotKeyManager::shared();
@@ -169,6 +178,9 @@ void AppDelegate::createTrayIcon()
         [this](QSystemTrayIcon::ActivationReason reason) { onTrayIconActivated(reason); });
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         systemLog(QStringLiteral("Vantrel: no system tray found; the status menu is hidden, shortcuts still work"));
+    // A tray that started late may find a recording running.
+    applyStatus();
+    m_trayIcon->show();
 }
 
 void AppDelegate::onTrayIconActivated(int reason)
@@ -352,18 +364,25 @@ void AppDelegate::showRecordingStatus(double elapsedSeconds)
 {
     m_recording = true;
     m_statusTitle = recordingTitle(elapsedSeconds);
-    if (m_trayIcon) {
-        m_trayIcon->setIcon(recordingIcon());
-        m_trayIcon->setToolTip(tr("Stop recording") + m_statusTitle);
-        m_trayIcon->setContextMenu(nullptr);
-    }
+    applyStatus();
 }
 
 void AppDelegate::showIdleStatus()
 {
     m_recording = false;
     m_statusTitle.clear();
-    if (m_trayIcon) {
+    applyStatus();
+}
+
+void AppDelegate::applyStatus()
+{
+    if (!m_trayIcon)
+        return;
+    if (m_recording) {
+        m_trayIcon->setIcon(recordingIcon());
+        m_trayIcon->setToolTip(tr("Stop recording") + m_statusTitle);
+        m_trayIcon->setContextMenu(nullptr);
+    } else {
         m_trayIcon->setIcon(idleIcon());
         m_trayIcon->setToolTip(QStringLiteral("Vantrel"));
         m_trayIcon->setContextMenu(m_menu);

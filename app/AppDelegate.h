@@ -84,6 +84,7 @@ public:
 
 private:
     void createTrayIcon();
+    void applyStatus();
     void onTrayIconActivated(int reason);
 
     QMenu* m_menu;

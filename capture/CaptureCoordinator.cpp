@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace vantrel {
 
@@ -120,10 +121,37 @@ void CaptureCoordinator::openOverlay(OverlayPurpose purpose)
     if (SelectionOverlay::busy())
         return;
     QPointer<CaptureCoordinator> self(this);
-    SelectionOverlay::begin(purpose, [self](std::optional<SelectionResult> result) {
-        if (result && self)
-            self->handleSelection(*result);
-    });
+    // Shared by the two steps of one overlay: the picture taken when the area is chosen waits
+    // here for the completion.
+    auto chosen = std::make_shared<std::optional<ChosenCapture>>();
+    SelectionOverlay::begin(
+        purpose,
+        [self, chosen](std::optional<SelectionResult> result) {
+            if (result && self)
+                self->handleSelection(*result, std::exchange(*chosen, std::nullopt));
+        },
+        [self, chosen](const SelectionResult& result) {
+            if (self)
+                *chosen = self->takeChosenArea(result);
+        });
+}
+
+std::optional<CaptureCoordinator::ChosenCapture> CaptureCoordinator::takeChosenArea(const SelectionResult& result)
+{
+    const auto* area = std::get_if<SelectionResult::Area>(&result.target);
+    if (!area || result.action != OverlayAction::screenshot || !result.frozen)
+        return std::nullopt;
+    std::optional<Capture> capture = captureRegion(area->screen, area->rect, result.frozen);
+    if (!capture)
+        return std::nullopt;
+    // A Wayland desktop takes the clipboard only from a client that has the keyboard focus:
+    // the copy is made now, while the overlay has it, not once the overlay has gone.
+    bool copied = false;
+    if (Settings::shared().afterCopy()) {
+        CaptureItem::fromImage(capture->image, capture->scale, capture->kind)->copyToClipboard(true);
+        copied = true;
+    }
+    return ChosenCapture {*capture, copied};
 }
 
 void CaptureCoordinator::captureWindow()
@@ -183,6 +211,11 @@ void CaptureCoordinator::capturePreviousArea()
 
 void CaptureCoordinator::handleSelection(const SelectionResult& result)
 {
+    handleSelection(result, std::nullopt);
+}
+
+void CaptureCoordinator::handleSelection(const SelectionResult& result, std::optional<ChosenCapture> chosen)
+{
     const Settings& settings = Settings::shared();
     if (const auto* window = std::get_if<WindowInfo>(&result.target)) {
         std::optional<GrabScope> grab(std::in_place, m_grabbing);
@@ -204,8 +237,10 @@ void CaptureCoordinator::handleSelection(const SelectionResult& result)
     const QRectF rect = area.rect;
     switch (result.action) {
     case OverlayAction::screenshot:
-        if (auto capture = captureRegion(screen, rect, result.frozen))
-            deliver(capture->image, capture->kind, capture->scale);
+        if (chosen)
+            deliver(chosen->capture, chosen->copied);
+        else if (auto capture = captureRegion(screen, rect, result.frozen))
+            deliver(*capture, false);
         break;
     case OverlayAction::ocr:
         // Text is copied, not kept: no sound, no history.
@@ -256,19 +291,24 @@ std::optional<Capture> CaptureCoordinator::captureRegion(
 
 void CaptureCoordinator::deliver(const QImage& image, CaptureKind kind, double scale)
 {
+    deliver(Capture {image, scale, kind}, false);
+}
+
+void CaptureCoordinator::deliver(const Capture& capture, bool copied)
+{
     if (Settings::shared().playSound()) {
         if (Sounds* sounds = Service<Sounds>::find())
             sounds->playCapture();
     }
-    auto item = CaptureItem::fromImage(image, scale, kind);
-    item->history = CaptureHistory::shared().add(image, kind);
-    runAfterCaptureActions(item);
+    auto item = CaptureItem::fromImage(capture.image, capture.scale, capture.kind);
+    item->history = CaptureHistory::shared().add(capture.image, capture.kind);
+    runAfterCaptureActions(item, copied);
 }
 
-void CaptureCoordinator::runAfterCaptureActions(const std::shared_ptr<CaptureItem>& item)
+void CaptureCoordinator::runAfterCaptureActions(const std::shared_ptr<CaptureItem>& item, bool copied)
 {
     const Settings& settings = Settings::shared();
-    if (settings.afterCopy())
+    if (settings.afterCopy() && !copied)
         item->copyToClipboard(true);
     if (settings.afterSave())
         item->save(true);

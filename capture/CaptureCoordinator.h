@@ -31,7 +31,8 @@ public:
     void perform(HotKeyAction action);
     void handleSelection(const SelectionResult& result);
     void deliver(const QImage& image, CaptureKind kind, double scale);
-    void runAfterCaptureActions(const std::shared_ptr<CaptureItem>& item);
+    // `copied`: the picture is on the clipboard already, the copy step is done.
+    void runAfterCaptureActions(const std::shared_ptr<CaptureItem>& item, bool copied = false);
     // The area of a screen (points, relative to its top-left), cropped from the still picture
     // when there is one, else grabbed afresh. None after a failure (reported by a toast).
     std::optional<Capture> captureRegion(QScreen* screen, const QRectF& rect, const std::optional<Capture>& frozen);
@@ -47,7 +48,16 @@ public:
     bool grabbing() const { return m_grabbing; }
 
 private:
+    // A picture cut from the frozen screen the moment its area was chosen.
+    struct ChosenCapture
+    {
+        Capture capture;
+        bool copied = false; // already on the clipboard
+    };
     void openOverlay(OverlayPurpose purpose);
+    std::optional<ChosenCapture> takeChosenArea(const SelectionResult& result);
+    void handleSelection(const SelectionResult& result, std::optional<ChosenCapture> chosen);
+    void deliver(const Capture& capture, bool copied);
     void captureFullscreen();
     // Window mode as the desktop allows it: the overlay's window list, the desktop's picker, or
     // a message.

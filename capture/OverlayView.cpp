@@ -3,6 +3,7 @@
 
 #include "ChromeWindow.h"
 #include "DropEntrance.h"
+#include "FloatingWindow.h"
 #include "OverlayBar.h"
 #include "Settings.h"
 
@@ -79,8 +80,7 @@ void OverlayView::reset(OverlayHost& host, OverlayPurpose purpose, std::optional
     if (m_bar)
         m_bar->hide();
     m_state.emplace(host, purpose, m_screen->geometry().size(), m_screen->geometry().topLeft(), windows);
-    setScreen(m_screen);
-    setGeometry(m_screen->geometry());
+    coverScreen(this, m_screen);
 
     const QPoint cursor = QCursor::pos();
     m_state->mouseMoved(QPointF(cursor - m_screen->geometry().topLeft()));

@@ -70,7 +70,7 @@ bool& SelectionOverlay::beginning()
     return flag;
 }
 
-void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
+void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion, Chosen chosen)
 {
     // Freezing the screens lets the event loop run while Vantrel's own windows step aside; a
     // second shortcut arriving then must not start a second overlay inside the first.
@@ -94,18 +94,19 @@ void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion)
     // The old overlay's windows go with it; it never completes.
     if (SelectionOverlay* old = active())
         old->m_finished = true;
-    activeSlot().reset(new SelectionOverlay(
-        purpose, std::move(frozen), std::move(backdrops), std::move(windows), std::move(completion)));
+    activeSlot().reset(new SelectionOverlay(purpose, std::move(frozen), std::move(backdrops), std::move(windows),
+        std::move(completion), std::move(chosen)));
     activeSlot()->show(startsInWindowMode(purpose));
 }
 
 SelectionOverlay::SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen,
-    std::map<quint32, Capture> backdrops, std::vector<WindowInfo> windows, Completion completion)
+    std::map<quint32, Capture> backdrops, std::vector<WindowInfo> windows, Completion completion, Chosen chosen)
     : m_purpose(purpose)
     , m_frozen(std::move(frozen))
     , m_backdrops(std::move(backdrops))
     , m_windows(std::move(windows))
     , m_completion(std::move(completion))
+    , m_chosen(std::move(chosen))
 { }
 
 SelectionOverlay::~SelectionOverlay()
@@ -245,6 +246,8 @@ void SelectionOverlay::finish(std::optional<SelectionResult> result)
     if (result) {
         if (const auto* area = std::get_if<SelectionResult::Area>(&result->target))
             lastSelectionByDisplay()[ScreenCapture::displayID(area->screen)] = area->rect;
+        if (Chosen chosen = std::move(m_chosen))
+            chosen(*result);
     }
     for (OverlayView* view : m_views) {
         view->hide();

@@ -24,14 +24,18 @@ class SelectionOverlay : public QObject, public OverlayHost
     Q_OBJECT
 public:
     using Completion = std::function<void(std::optional<SelectionResult>)>;
+    // Runs the moment the user has chosen, while the overlay's windows are still on screen and
+    // one of them has the keyboard focus (what a Wayland desktop asks of a clipboard owner).
+    using Chosen = std::function<void(const SelectionResult&)>;
     // How long after leaving the screen the completion runs, so that the capture never shows
     // the overlay's last frame.
     static constexpr int completionDelayMs = 120;
 
     // Freezes the screens and fetches the window list as the purpose asks, then shows the
     // overlay. The completion runs once, 0.12 s after the overlay has left the screen, with the
-    // result or with nothing when the user cancelled.
-    static void begin(OverlayPurpose purpose, Completion completion);
+    // result or with nothing when the user cancelled. `chosen`, when given, runs with the result
+    // before the overlay leaves the screen.
+    static void begin(OverlayPurpose purpose, Completion completion, Chosen chosen = {});
     static SelectionOverlay* active();
     // Whether an overlay is on screen or on its way there.
     static bool busy() { return active() || beginning(); }
@@ -55,7 +59,7 @@ public:
 private:
     static bool& beginning();
     SelectionOverlay(OverlayPurpose purpose, std::map<quint32, Capture> frozen, std::map<quint32, Capture> backdrops,
-        std::vector<WindowInfo> windows, Completion completion);
+        std::vector<WindowInfo> windows, Completion completion, Chosen chosen);
     void show(bool windowMode);
     void finish(std::optional<SelectionResult> result);
     void grabKeyboard(int attempt);
@@ -67,6 +71,7 @@ private:
     std::map<quint32, Capture> m_backdrops;
     std::vector<WindowInfo> m_windows;
     Completion m_completion;
+    Chosen m_chosen;
     std::vector<OverlayView*> m_views;
     OverlayView* m_keyView = nullptr;
     bool m_finished = false;

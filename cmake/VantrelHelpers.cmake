@@ -19,7 +19,7 @@ set(VANTREL_WAYLAND_HARNESS "${PROJECT_SOURCE_DIR}/tests/harness/with-wayland.sh
 # without a display), "x11" (a private X server, window manager and session bus) or "wayland" (a
 # private headless sway and session bus).
 function(vantrel_test name)
-    cmake_parse_arguments(ARG "" "KIND;TIMEOUT" "SOURCES;LIBS;HARNESS_ARGS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "KIND;TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;HARNESS_ARGS;ENVIRONMENT" ${ARGN})
     if(NOT ARG_KIND)
         set(ARG_KIND pure)
     endif()
@@ -40,6 +40,11 @@ function(vantrel_test name)
         add_test(NAME ${name} COMMAND "${harness}" --timeout ${ARG_TIMEOUT} ${ARG_HARNESS_ARGS}
             -- $<TARGET_FILE:${name}>)
         set_tests_properties(${name} PROPERTIES LABELS ${ARG_KIND} TIMEOUT ${ctest_timeout})
+        # A resource outside the private session (a fixed file a service writes) is held by one
+        # test at a time.
+        if(ARG_RESOURCE_LOCK)
+            set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+        endif()
     else()
         add_test(NAME ${name} COMMAND ${name})
         if(ARG_KIND STREQUAL "offscreen")

@@ -23,6 +23,7 @@
 #include "Workspace.h"
 #include "XdgPaths.h"
 #include "ZXingBarcodeReader.h"
+#include "dbus/StatusNotifierTrayHost.h"
 #include "portal/PortalGlobalShortcuts.h"
 #include "wayland/WaylandClipboard.h"
 #include "wayland/WaylandFocusService.h"
@@ -89,6 +90,7 @@ struct DesktopPlatform::Services
     std::unique_ptr<ScreenGrabber> screenGrabber;
     std::unique_ptr<ScreenRecording> screenRecording;
     std::unique_ptr<Clipboard> clipboard;
+    std::unique_ptr<TrayHost> trayHost; // none where Qt finds a tray that starts late by itself
 
     ScopedService<PreferenceStore> preferencesSlot {&preferences};
     ScopedService<LoginItem> loginItemSlot {&loginItem};
@@ -109,6 +111,7 @@ struct DesktopPlatform::Services
     std::optional<ScopedService<ScreenGrabber>> screenGrabberSlot;
     std::optional<ScopedService<ScreenRecording>> screenRecordingSlot;
     std::optional<ScopedService<Clipboard>> clipboardSlot;
+    std::optional<ScopedService<TrayHost>> trayHostSlot;
     PlatformCapabilities previousCapabilities = platformCapabilities();
 
     explicit Services(const QString& command)
@@ -125,6 +128,7 @@ struct DesktopPlatform::Services
         screenGrabberSlot.emplace(screenGrabber.get());
         screenRecordingSlot.emplace(screenRecording.get());
         clipboardSlot.emplace(clipboard.get());
+        trayHostSlot.emplace(trayHost.get());
     }
 
     ~Services()
@@ -172,6 +176,7 @@ struct DesktopPlatform::Services
         screenGrabber = std::move(grabber);
         screenRecording = std::make_unique<UnbuiltWaylandRecording>();
         clipboard = std::make_unique<WaylandClipboard>();
+        trayHost = std::make_unique<StatusNotifierTrayHost>(bus);
         return capabilities;
     }
 };

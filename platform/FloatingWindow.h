@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+class QScreen;
 class QWidget;
 
 namespace vantrel {
@@ -15,5 +16,10 @@ void keepAboveOnEveryWorkspace(QWidget* window);
 // The desktop icon covers: below every ordinary window, above the desktop, on every workspace,
 // out of task lists (_NET_WM_STATE_BELOW, STICKY, SKIP_TASKBAR, SKIP_PAGER). Before first show.
 void keepBelowWindowsOnEveryWorkspace(QWidget* window);
+
+// A borderless window over the whole of one screen (the selection overlay). On X11 the window
+// is placed there itself; a Wayland client places nothing, so it asks the compositor to show it
+// full screen on that screen's output. Before the window's show.
+void coverScreen(QWidget* window, QScreen* screen);
 
 } // namespace vantrel

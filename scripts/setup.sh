@@ -40,8 +40,8 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool xclip x11-utils x11-xserver-utils
     x11-xkb-utils dbus dbus-x11 pulseaudio
-    # a headless Wayland compositor for the Wayland tests
-    sway
+    # a headless Wayland compositor for the Wayland tests, and another client's clipboard there
+    sway wl-clipboard
     # a second window manager for the desktop cover's stacking test
     xfwm4
     # the desktop entry's and metainfo's validators, a second shell for completion

@@ -280,6 +280,185 @@ Options:
     </message>
 </context>
 <context>
+    <name>Recording</name>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write the GIF header</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write a GIF frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not find the GIF&apos;s colours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A GIF cannot be %1 × %2 pixels</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A GIF needs at least one frame a second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the GIF: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The GIF is already finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A frame of the wrong size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The GIF has no frames</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not finish the GIF: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not read the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The movie has no video</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The movie has no picture size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing to read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not set up the decoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not open the decoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not write the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for audio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The audio encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The video size %1 × %2 cannot be encoded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No MPEG-4 writer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No H.264 encoder (libx264) is installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the H.264 encoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for a %1 × %2 video frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No AAC encoder is installed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start the AAC encoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not create the movie file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The video encoder failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not finish the movie</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No audio server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not start audio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No audio source could be opened</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen can no longer be read</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect to the X server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unsupported screen pixel format (depth %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recording area is not on the screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Out of memory for %1 × %2 frames</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The X server closed the connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen cannot be recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ScreenCapture</name>
     <message>
         <source>Display not found</source>

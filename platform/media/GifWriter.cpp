@@ -3,6 +3,7 @@
 
 #include "media/GifPlan.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -81,7 +82,8 @@ Error fileError(int code, const QString& path)
 {
     return Error {.domain = QStringLiteral("GIF"),
         .code = code,
-        .description = QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)))};
+        .description = QCoreApplication::translate("Recording", "Could not write %1: %2")
+                           .arg(path, QString::fromLocal8Bit(std::strerror(code)))};
 }
 
 inline uint32_t packRgb(const uint8_t* p)
@@ -325,26 +327,26 @@ struct GifWriter::State
         const int code = gif ? gif->Error : 0;
         if (file && std::ferror(file))
             return fileError(errno ? errno : EIO, path);
-        return writeError(QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
-            QString::fromLatin1(GifErrorString(code) ? GifErrorString(code) : "unknown error")));
+        return writeError(QCoreApplication::translate("Recording", what) + QStringLiteral(": ")
+            + QString::fromLatin1(GifErrorString(code) ? GifErrorString(code) : "unknown error"));
     }
 
     std::optional<Error> writeHeader()
     {
         ColorMapObject* map = global->makeMap();
         if (!map)
-            return writeError(QStringLiteral("Out of memory"));
+            return writeError(QCoreApplication::translate("Recording", "Out of memory"));
         EGifSetGifVersion(gif, true);
         const int written = EGifPutScreenDesc(gif, size.width(), size.height(), 8, 0, map);
         GifFreeMapObject(map);
         if (written != GIF_OK)
-            return gifError("Could not write the GIF header");
+            return gifError(QT_TRANSLATE_NOOP("Recording", "Could not write the GIF header"));
         // NETSCAPE2.0 application block: loop count 0, for ever.
         static constexpr GifByteType loop[3] = {1, 0, 0};
         if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) != GIF_OK
             || EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0") != GIF_OK || EGifPutExtensionBlock(gif, 3, loop) != GIF_OK
             || EGifPutExtensionTrailer(gif) != GIF_OK)
-            return gifError("Could not write the GIF header");
+            return gifError(QT_TRANSLATE_NOOP("Recording", "Could not write the GIF header"));
         return std::nullopt;
     }
 
@@ -360,18 +362,18 @@ struct GifWriter::State
         GifByteType extension[4];
         EGifGCBToExtension(&control, extension);
         if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) != GIF_OK)
-            return gifError("Could not write a GIF frame");
+            return gifError(QT_TRANSLATE_NOOP("Recording", "Could not write a GIF frame"));
         ColorMapObject* map = localPalette ? localPalette->makeMap() : nullptr;
         if (localPalette && !map)
-            return writeError(QStringLiteral("Out of memory"));
+            return writeError(QCoreApplication::translate("Recording", "Out of memory"));
         const int described = EGifPutImageDesc(gif, area.left(), area.top(), area.width(), area.height(), false, map);
         if (map)
             GifFreeMapObject(map);
         if (described != GIF_OK)
-            return gifError("Could not write a GIF frame");
+            return gifError(QT_TRANSLATE_NOOP("Recording", "Could not write a GIF frame"));
         for (int y = 0; y < area.height(); ++y) {
             if (EGifPutLine(gif, const_cast<GifPixelType*>(rows + size_t(y) * stride), area.width()) != GIF_OK)
-                return gifError("Could not write a GIF frame");
+                return gifError(QT_TRANSLATE_NOOP("Recording", "Could not write a GIF frame"));
         }
         // giflib keeps its copy of a frame's own palette until the next frame brings one, and
         // drops it unfreed when the next frame has none: the lines are written, let it go now.
@@ -407,7 +409,7 @@ struct GifWriter::State
     {
         global = quantise(frame, QRect(QPoint(0, 0), size), nullptr, firstFrameSpeed);
         if (!global)
-            return writeError(QStringLiteral("Could not find the GIF's colours"));
+            return writeError(QCoreApplication::translate("Recording", "Could not find the GIF's colours"));
         global->createdError = 0;
         if (auto error = writeHeader())
             return error;
@@ -596,9 +598,11 @@ GifWriter::~GifWriter() = default;
 Expected<std::unique_ptr<GifWriter>> GifWriter::open(const QString& path, QSize size, int framesPerSecond)
 {
     if (size.width() < 1 || size.height() < 1 || size.width() > 65535 || size.height() > 65535)
-        return writeError(QStringLiteral("A GIF cannot be %1 × %2 pixels").arg(size.width()).arg(size.height()));
+        return writeError(QCoreApplication::translate("Recording", "A GIF cannot be %1 × %2 pixels")
+                              .arg(size.width())
+                              .arg(size.height()));
     if (framesPerSecond < 1)
-        return writeError(QStringLiteral("A GIF needs at least one frame a second"));
+        return writeError(QCoreApplication::translate("Recording", "A GIF needs at least one frame a second"));
     std::unique_ptr<GifWriter> writer(new GifWriter);
     State& s = *writer->m_state;
     s.path = path;
@@ -631,8 +635,8 @@ Expected<std::unique_ptr<GifWriter>> GifWriter::open(const QString& path, QSize 
     int error = 0;
     s.gif = EGifOpen(s.file, writeToFile, &error);
     if (!s.gif)
-        return writeError(
-            QStringLiteral("Could not start the GIF: %1").arg(QString::fromLatin1(GifErrorString(error))));
+        return writeError(QCoreApplication::translate("Recording", "Could not start the GIF: %1")
+                              .arg(QString::fromLatin1(GifErrorString(error))));
     return writer;
 }
 
@@ -640,9 +644,9 @@ std::optional<Error> GifWriter::add(int index, const RgbaFrame& frame)
 {
     State& s = *m_state;
     if (s.finished || !s.gif)
-        return writeError(QStringLiteral("The GIF is already finished"));
+        return writeError(QCoreApplication::translate("Recording", "The GIF is already finished"));
     if (frame.size != s.size || frame.pixels.size() < size_t(s.size.width()) * s.size.height() * 4)
-        return writeError(QStringLiteral("A frame of the wrong size"));
+        return writeError(QCoreApplication::translate("Recording", "A frame of the wrong size"));
     std::optional<Error> error = s.started ? s.addLater(index, frame, m_statistics) : s.addFirst(index, frame);
     if (!error)
         ++m_statistics.frames;
@@ -653,15 +657,15 @@ std::optional<Error> GifWriter::finish()
 {
     State& s = *m_state;
     if (s.finished || !s.gif)
-        return writeError(QStringLiteral("The GIF is already finished"));
+        return writeError(QCoreApplication::translate("Recording", "The GIF is already finished"));
     if (!s.started)
-        return writeError(QStringLiteral("The GIF has no frames"));
+        return writeError(QCoreApplication::translate("Recording", "The GIF has no frames"));
     int error = 0;
     const int closed = EGifCloseFile(s.gif, &error);
     s.gif = nullptr;
     if (closed != GIF_OK)
-        return writeError(
-            QStringLiteral("Could not finish the GIF: %1").arg(QString::fromLatin1(GifErrorString(error))));
+        return writeError(QCoreApplication::translate("Recording", "Could not finish the GIF: %1")
+                              .arg(QString::fromLatin1(GifErrorString(error))));
     if (std::fflush(s.file) != 0 || std::ferror(s.file) || ::fsync(fileno(s.file)) != 0) {
         const int code = errno ? errno : EIO;
         return fileError(code, s.path);

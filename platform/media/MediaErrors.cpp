@@ -3,6 +3,8 @@
 
 #include "ScreenRecording.h"
 
+#include <QCoreApplication>
+
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/log.h>
@@ -18,7 +20,8 @@ Error ffmpegError(int code, const char* what)
     av_strerror(code, text, sizeof text);
     return Error {.domain = QStringLiteral("FFmpeg"),
         .code = code,
-        .description = QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromLocal8Bit(text)};
+        .description
+        = QCoreApplication::translate("Recording", what) + QStringLiteral(": ") + QString::fromLocal8Bit(text)};
 }
 
 Error fileError(int code, const char* what)

@@ -3,6 +3,7 @@
 
 #include "media/MediaErrors.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 extern "C" {
@@ -103,17 +104,18 @@ Expected<std::unique_ptr<MovieFrames>> MovieFrames::open(const QString& path)
     State& s = *movie->m_state;
     AVFormatContext* raw = nullptr;
     if (const int code = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr); code < 0)
-        return ffmpegError(code, "Could not open the movie");
+        return ffmpegError(code, QT_TRANSLATE_NOOP("Recording", "Could not open the movie"));
     s.format.reset(raw);
     if (const int code = avformat_find_stream_info(s.format.get(), nullptr); code < 0)
-        return ffmpegError(code, "Could not read the movie");
+        return ffmpegError(code, QT_TRANSLATE_NOOP("Recording", "Could not read the movie"));
     s.index = av_find_best_stream(s.format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &s.codec, 0);
     if (s.index < 0 || !s.codec)
-        return Error {.domain = QStringLiteral("FFmpeg"), .description = QStringLiteral("The movie has no video")};
+        return Error {.domain = QStringLiteral("FFmpeg"),
+            .description = QCoreApplication::translate("Recording", "The movie has no video")};
     s.stream = s.format->streams[s.index];
     if (s.stream->codecpar->width <= 0 || s.stream->codecpar->height <= 0)
-        return Error {
-            .domain = QStringLiteral("FFmpeg"), .description = QStringLiteral("The movie has no picture size")};
+        return Error {.domain = QStringLiteral("FFmpeg"),
+            .description = QCoreApplication::translate("Recording", "The movie has no picture size")};
     s.quarterTurns = uprightQuarterTurns(s.stream);
     if (s.stream->duration > 0 && s.stream->duration != AV_NOPTS_VALUE)
         s.microseconds = av_rescale_q(s.stream->duration, s.stream->time_base, AV_TIME_BASE_Q);
@@ -138,22 +140,25 @@ Expected<MovieFrames::Outcome> MovieFrames::read(int count, int framesPerSecond,
 {
     State& s = *m_state;
     if (count <= 0 || framesPerSecond <= 0 || size.isEmpty())
-        return Error {.domain = QStringLiteral("FFmpeg"), .description = QStringLiteral("Nothing to read")};
+        return Error {.domain = QStringLiteral("FFmpeg"),
+            .description = QCoreApplication::translate("Recording", "Nothing to read")};
     s.decoder.reset(avcodec_alloc_context3(s.codec));
     if (!s.decoder)
-        return Error {.domain = QStringLiteral("FFmpeg"), .description = QStringLiteral("Out of memory")};
+        return Error {.domain = QStringLiteral("FFmpeg"),
+            .description = QCoreApplication::translate("Recording", "Out of memory")};
     if (const int code = avcodec_parameters_to_context(s.decoder.get(), s.stream->codecpar); code < 0)
-        return ffmpegError(code, "Could not set up the decoder");
+        return ffmpegError(code, QT_TRANSLATE_NOOP("Recording", "Could not set up the decoder"));
     s.decoder->thread_count = std::max(1, decoderThreads);
     s.decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (const int code = avcodec_open2(s.decoder.get(), s.codec, nullptr); code < 0)
-        return ffmpegError(code, "Could not open the decoder");
+        return ffmpegError(code, QT_TRANSLATE_NOOP("Recording", "Could not open the decoder"));
 
     Owned<AVPacket> packet(av_packet_alloc());
     Owned<AVFrame> decoded(av_frame_alloc());
     Owned<AVFrame> held(av_frame_alloc()); // the latest picture at or before the next time
     if (!packet || !decoded || !held)
-        return Error {.domain = QStringLiteral("FFmpeg"), .description = QStringLiteral("Out of memory")};
+        return Error {.domain = QStringLiteral("FFmpeg"),
+            .description = QCoreApplication::translate("Recording", "Out of memory")};
     Owned<SwsContext> scaler;
     // Scaled before turning, so the scaler writes the stored orientation.
     const QSize scaledSize = s.quarterTurns % 2 ? size.transposed() : size;
@@ -293,7 +298,8 @@ Expected<MovieFrames::Outcome> MovieFrames::read(int count, int framesPerSecond,
         next = count;
     }
     if (cancelled.load())
-        return Error {.domain = QStringLiteral("Vantrel"), .description = QStringLiteral("Cancelled")};
+        return Error {
+            .domain = QStringLiteral("Vantrel"), .description = QCoreApplication::translate("Recording", "Cancelled")};
     return outcome;
 }
 

@@ -3,6 +3,8 @@
 
 #include "media/MediaErrors.h"
 
+#include <QCoreApplication>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -72,7 +74,7 @@ struct Mp4Writer::State
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
                 return std::nullopt;
             if (received < 0)
-                return ffmpegError(received, "The encoder failed");
+                return ffmpegError(received, QT_TRANSLATE_NOOP("Recording", "The encoder failed"));
             if (packet->duration <= 0)
                 packet->duration = 1;
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
@@ -80,14 +82,14 @@ struct Mp4Writer::State
             std::lock_guard lock(muxLock);
             const int written = av_interleaved_write_frame(format, packet);
             if (written < 0)
-                return fileError(written, "Could not write the movie");
+                return fileError(written, QT_TRANSLATE_NOOP("Recording", "Could not write the movie"));
         }
     }
 
     std::optional<Error> encodeAudioFrame(const float* interleaved, int frames)
     {
         if (av_frame_make_writable(audioFrame) < 0)
-            return Error {.description = QStringLiteral("Out of memory for audio")};
+            return Error {.description = QCoreApplication::translate("Recording", "Out of memory for audio")};
         audioFrame->nb_samples = frames;
         for (int c = 0; c < channels; ++c) {
             auto* plane = reinterpret_cast<float*>(audioFrame->data[c]);
@@ -98,7 +100,7 @@ struct Mp4Writer::State
         audioSamples += frames;
         const int sent = avcodec_send_frame(audio, audioFrame);
         if (sent < 0)
-            return ffmpegError(sent, "The audio encoder failed");
+            return ffmpegError(sent, QT_TRANSLATE_NOOP("Recording", "The audio encoder failed"));
         return drain(audio, audioStream, audioPacket);
     }
 };
@@ -117,16 +119,18 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
     State& s = *writer->m_state;
     const QByteArray file = path.toLocal8Bit();
     if (video.size.width() < 2 || video.size.height() < 2 || video.size.width() % 2 || video.size.height() % 2)
-        return Error {.description = QStringLiteral("The video size %1 × %2 cannot be encoded")
-                                         .arg(video.size.width())
-                                         .arg(video.size.height())};
+        return Error {
+            .description = QCoreApplication::translate("Recording", "The video size %1 × %2 cannot be encoded")
+                               .arg(video.size.width())
+                               .arg(video.size.height())};
 
     if (const int r = avformat_alloc_output_context2(&s.format, nullptr, "mp4", file.constData()); r < 0)
-        return ffmpegError(r, "No MPEG-4 writer");
+        return ffmpegError(r, QT_TRANSLATE_NOOP("Recording", "No MPEG-4 writer"));
 
     const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
     if (!h264)
-        return Error {.description = QStringLiteral("No H.264 encoder (libx264) is installed")};
+        return Error {
+            .description = QCoreApplication::translate("Recording", "No H.264 encoder (libx264) is installed")};
     s.video = avcodec_alloc_context3(h264);
     s.video->width = video.size.width();
     s.video->height = video.size.height();
@@ -147,7 +151,7 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
     const int opened = avcodec_open2(s.video, h264, &videoOptions);
     av_dict_free(&videoOptions);
     if (opened < 0)
-        return ffmpegError(opened, "Could not start the H.264 encoder");
+        return ffmpegError(opened, QT_TRANSLATE_NOOP("Recording", "Could not start the H.264 encoder"));
     s.videoStream = avformat_new_stream(s.format, nullptr);
     avcodec_parameters_from_context(s.videoStream->codecpar, s.video);
     s.videoStream->time_base = s.video->time_base;
@@ -161,8 +165,9 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
     s.canvas->color_range = s.video->color_range;
     s.canvas->colorspace = s.video->colorspace;
     if (av_frame_get_buffer(s.canvas, 32) < 0)
-        return Error {.description
-            = QStringLiteral("Out of memory for a %1 × %2 video frame").arg(s.video->width).arg(s.video->height)};
+        return Error {.description = QCoreApplication::translate("Recording", "Out of memory for a %1 × %2 video frame")
+                                         .arg(s.video->width)
+                                         .arg(s.video->height)};
     // Black until the first picture is converted into it.
     std::fill_n(s.canvas->data[0], size_t(s.canvas->linesize[0]) * s.canvas->height, uint8_t(16));
     std::fill_n(s.canvas->data[1], size_t(s.canvas->linesize[1]) * (s.canvas->height / 2), uint8_t(128));
@@ -172,7 +177,7 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
     if (audio) {
         const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
         if (!aac)
-            return Error {.description = QStringLiteral("No AAC encoder is installed")};
+            return Error {.description = QCoreApplication::translate("Recording", "No AAC encoder is installed")};
         s.audio = avcodec_alloc_context3(aac);
         s.audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
         s.audio->sample_rate = audio->sampleRate;
@@ -182,7 +187,7 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
         if (s.format->oformat->flags & AVFMT_GLOBALHEADER)
             s.audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (const int r = avcodec_open2(s.audio, aac, nullptr); r < 0)
-            return ffmpegError(r, "Could not start the AAC encoder");
+            return ffmpegError(r, QT_TRANSLATE_NOOP("Recording", "Could not start the AAC encoder"));
         s.audioStream = avformat_new_stream(s.format, nullptr);
         avcodec_parameters_from_context(s.audioStream->codecpar, s.audio);
         s.audioStream->time_base = s.audio->time_base;
@@ -193,12 +198,12 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
         av_channel_layout_copy(&s.audioFrame->ch_layout, &s.audio->ch_layout);
         s.audioFrame->nb_samples = s.audio->frame_size;
         if (av_frame_get_buffer(s.audioFrame, 0) < 0)
-            return Error {.description = QStringLiteral("Out of memory for audio")};
+            return Error {.description = QCoreApplication::translate("Recording", "Out of memory for audio")};
         s.audioPacket = av_packet_alloc();
     }
 
     if (const int r = avio_open(&s.format->pb, file.constData(), AVIO_FLAG_WRITE); r < 0)
-        return fileError(r, "Could not create the movie file");
+        return fileError(r, QT_TRANSLATE_NOOP("Recording", "Could not create the movie file"));
     s.fileOpen = true;
     AVDictionary* muxOptions = nullptr;
     // The index goes to the front when the file is finished, so it plays while being copied.
@@ -206,7 +211,7 @@ Expected<std::unique_ptr<Mp4Writer>> Mp4Writer::open(
     const int header = avformat_write_header(s.format, &muxOptions);
     av_dict_free(&muxOptions);
     if (header < 0)
-        return fileError(header, "Could not write the movie");
+        return fileError(header, QT_TRANSLATE_NOOP("Recording", "Could not write the movie"));
     s.headerWritten = true;
     return writer;
 }
@@ -229,7 +234,7 @@ std::optional<Error> Mp4Writer::writeVideo(int64_t tick)
     s.canvas->pts = tick;
     const int sent = avcodec_send_frame(s.video, s.canvas);
     if (sent < 0)
-        return ffmpegError(sent, "The video encoder failed");
+        return ffmpegError(sent, QT_TRANSLATE_NOOP("Recording", "The video encoder failed"));
     m_lastTick = tick;
     return s.drain(s.video, s.videoStream, s.videoPacket);
 }
@@ -265,7 +270,7 @@ std::optional<Error> Mp4Writer::finish(int64_t endTick)
             return failure;
     }
     if (const int r = avcodec_send_frame(s.video, nullptr); r < 0)
-        return ffmpegError(r, "The video encoder failed");
+        return ffmpegError(r, QT_TRANSLATE_NOOP("Recording", "The video encoder failed"));
     if (auto failure = s.drain(s.video, s.videoStream, s.videoPacket))
         return failure;
     if (s.audio) {
@@ -276,17 +281,17 @@ std::optional<Error> Mp4Writer::finish(int64_t endTick)
             s.pendingAudio.clear();
         }
         if (const int r = avcodec_send_frame(s.audio, nullptr); r < 0)
-            return ffmpegError(r, "The audio encoder failed");
+            return ffmpegError(r, QT_TRANSLATE_NOOP("Recording", "The audio encoder failed"));
         if (auto failure = s.drain(s.audio, s.audioStream, s.audioPacket))
             return failure;
     }
     if (const int r = av_write_trailer(s.format); r < 0)
-        return fileError(r, "Could not finish the movie");
+        return fileError(r, QT_TRANSLATE_NOOP("Recording", "Could not finish the movie"));
     if (s.format->pb && s.format->pb->error < 0)
-        return fileError(s.format->pb->error, "Could not finish the movie");
+        return fileError(s.format->pb->error, QT_TRANSLATE_NOOP("Recording", "Could not finish the movie"));
     s.fileOpen = false;
     if (const int r = avio_closep(&s.format->pb); r < 0)
-        return fileError(r, "Could not finish the movie");
+        return fileError(r, QT_TRANSLATE_NOOP("Recording", "Could not finish the movie"));
     return std::nullopt;
 }
 

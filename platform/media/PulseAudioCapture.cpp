@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/PulseAudioCapture.h"
 
+#include <QCoreApplication>
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -223,15 +225,18 @@ Expected<std::unique_ptr<PulseAudioCapture>> PulseAudioCapture::open(const Sourc
     State& s = *capture->m_state;
     s.loop = pa_threaded_mainloop_new();
     if (!s.loop)
-        return Error {.domain = QStringLiteral("PulseAudio"), .description = QStringLiteral("Out of memory")};
+        return Error {.domain = QStringLiteral("PulseAudio"),
+            .description = QCoreApplication::translate("Recording", "Out of memory")};
     s.context = pa_context_new(pa_threaded_mainloop_get_api(s.loop), "Vantrel");
     if (!s.context)
-        return Error {.domain = QStringLiteral("PulseAudio"), .description = QStringLiteral("Out of memory")};
+        return Error {.domain = QStringLiteral("PulseAudio"),
+            .description = QCoreApplication::translate("Recording", "Out of memory")};
     // A recorder never starts a sound server of its own.
     if (pa_context_connect(s.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return pulseError(s.context, QStringLiteral("No audio server"));
+        return pulseError(s.context, QCoreApplication::translate("Recording", "No audio server"));
     if (pa_threaded_mainloop_start(s.loop) < 0)
-        return Error {.domain = QStringLiteral("PulseAudio"), .description = QStringLiteral("Could not start audio")};
+        return Error {.domain = QStringLiteral("PulseAudio"),
+            .description = QCoreApplication::translate("Recording", "Could not start audio")};
 
     pa_threaded_mainloop_lock(s.loop);
     struct Unlock
@@ -245,7 +250,7 @@ Expected<std::unique_ptr<PulseAudioCapture>> PulseAudioCapture::open(const Sourc
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
     });
     if (!ready || pa_context_get_state(s.context) != PA_CONTEXT_READY)
-        return pulseError(s.context, QStringLiteral("No audio server"));
+        return pulseError(s.context, QCoreApplication::translate("Recording", "No audio server"));
 
     // When the default input is the output's own monitor, one stream gives both.
     struct Names
@@ -309,7 +314,7 @@ Expected<std::unique_ptr<PulseAudioCapture>> PulseAudioCapture::open(const Sourc
         s.sources.push_back(std::move(source));
     }
     if (s.sources.empty())
-        return pulseError(s.context, QStringLiteral("No audio source could be opened"));
+        return pulseError(s.context, QCoreApplication::translate("Recording", "No audio source could be opened"));
     return capture;
 }
 

@@ -3,6 +3,8 @@
 #include "x11/X11Connection.h"
 #include "x11/X11Reply.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
@@ -93,6 +95,16 @@ void keepBelowWindowsOnEveryWorkspace(QWidget* window)
     setInitialStates(c, static_cast<xcb_window_t>(window->winId()),
         {"_NET_WM_STATE_BELOW", "_NET_WM_STATE_STICKY", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"});
     xcb_flush(c);
+}
+
+void coverScreen(QWidget* window, QScreen* screen)
+{
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    // Under X11 the overlay is not managed and lies where it is put; a full-screen state there
+    // would only invite the window manager in.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        window->setWindowState(window->windowState() | Qt::WindowFullScreen);
 }
 
 } // namespace vantrel

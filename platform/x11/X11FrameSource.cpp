@@ -6,6 +6,7 @@
 #include "x11/X11Reply.h"
 #include "x11/X11ShmImage.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -482,7 +483,8 @@ struct X11FrameSource::State
             for (auto cookie : cookies)
                 ok = reply(xcb_shm_get_image_reply, c, cookie) && ok;
             if (!ok)
-                return sourceError(QStringLiteral("The recorded screen can no longer be read"));
+                return sourceError(
+                    QCoreApplication::translate("Recording", "The recorded screen can no longer be read"));
             return std::nullopt;
         }
         for (const RowBand& band : bands) {
@@ -491,7 +493,8 @@ struct X11FrameSource::State
                     uint16_t(area.width()), uint16_t(band.bottom - band.top), ~0u));
             const size_t bytes = size_t(band.bottom - band.top) * stride;
             if (!image || size_t(xcb_get_image_data_length(image.get())) < bytes)
-                return sourceError(QStringLiteral("The recorded screen can no longer be read"));
+                return sourceError(
+                    QCoreApplication::translate("Recording", "The recorded screen can no longer be read"));
             std::memcpy(buffer.data + size_t(band.top) * stride, xcb_get_image_data(image.get()), bytes);
         }
         return std::nullopt;
@@ -662,15 +665,16 @@ Expected<std::unique_ptr<X11FrameSource>> X11FrameSource::open(const Options& op
     s.area = options.nativeArea;
     s.c = xcb_connect(nullptr, nullptr);
     if (!s.c || xcb_connection_has_error(s.c))
-        return sourceError(QStringLiteral("Could not connect to the X server"));
+        return sourceError(QCoreApplication::translate("Recording", "Could not connect to the X server"));
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(s.c)).data;
     s.root = screen->root;
     if (!storesBgrxWords(s.c, screen->root_depth))
-        return sourceError(QStringLiteral("Unsupported screen pixel format (depth %1)").arg(screen->root_depth));
+        return sourceError(QCoreApplication::translate("Recording", "Unsupported screen pixel format (depth %1)")
+                               .arg(screen->root_depth));
     const QRect rootRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
     s.area = options.nativeArea & rootRect;
     if (s.area.width() < 2 || s.area.height() < 2)
-        return sourceError(QStringLiteral("The recording area is not on the screen"));
+        return sourceError(QCoreApplication::translate("Recording", "The recording area is not on the screen"));
     s.stride = s.area.width() * 4;
 
     const size_t bytes = size_t(s.stride) * s.area.height();
@@ -678,8 +682,9 @@ Expected<std::unique_ptr<X11FrameSource>> X11FrameSource::open(const Options& op
     if (!s.shm) {
         s.dropSharedMemory();
         if (!s.setUpHeapBuffers(bytes))
-            return sourceError(
-                QStringLiteral("Out of memory for %1 × %2 frames").arg(s.area.width()).arg(s.area.height()));
+            return sourceError(QCoreApplication::translate("Recording", "Out of memory for %1 × %2 frames")
+                                   .arg(s.area.width())
+                                   .arg(s.area.height()));
     }
     s.setUpXFixes();
     s.setUpDamage();
@@ -689,7 +694,7 @@ Expected<std::unique_ptr<X11FrameSource>> X11FrameSource::open(const Options& op
     s.prepareBeneath();
     xcb_flush(s.c);
     if (xcb_connection_has_error(s.c))
-        return sourceError(QStringLiteral("The X server closed the connection"));
+        return sourceError(QCoreApplication::translate("Recording", "The X server closed the connection"));
     return source;
 }
 
@@ -718,7 +723,7 @@ Expected<X11FrameSource::Outcome> X11FrameSource::capture(Clock::time_point now,
 {
     State& s = *m_state;
     if (xcb_connection_has_error(s.c))
-        return sourceError(QStringLiteral("The X server closed the connection"));
+        return sourceError(QCoreApplication::translate("Recording", "The X server closed the connection"));
     s.pollEvents();
 
     const int height = s.area.height();

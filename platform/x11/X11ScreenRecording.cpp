@@ -352,8 +352,8 @@ void X11ScreenRecording::start(const RecordingRequest& request, StartCompletion 
     const std::optional<QRect> screenRect = m_grabber->nativeGeometry(request.screen);
     xcb_connection_t* connection = x11::connection();
     if (!screenRect || !connection || request.framesPerSecond < 1) {
-        completion(
-            Error {.domain = QStringLiteral("X11"), .description = QStringLiteral("The screen cannot be recorded")});
+        completion(Error {.domain = QStringLiteral("X11"),
+            .description = QCoreApplication::translate("Recording", "The screen cannot be recorded")});
         return;
     }
     // Native pixels of the area. At the screen's own scale the movie is made of them as they are

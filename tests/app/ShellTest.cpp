@@ -15,6 +15,7 @@
 #include "Service.h"
 #include "Settings.h"
 #include "SettingsWindow.h"
+#include "TrayHost.h"
 
 #include <QAction>
 #include <QApplication>
@@ -225,6 +226,45 @@ TEST_F(ShellTest, RecordingStatusSwapsTheMenuForAStopButtonAndBack)
     EXPECT_EQ(delegate.trayIcon()->contextMenu(), nullptr);
     delegate.showIdleStatus();
     EXPECT_FALSE(delegate.isRecordingStatus());
+    EXPECT_EQ(delegate.trayIcon()->contextMenu(), delegate.menu());
+}
+
+// A desktop whose tray has not started yet (Vantrel started at login ahead of the panel).
+class LateTray : public TrayHost
+{
+public:
+    bool availableOrWhenItAppears(std::function<void()> appeared) override
+    {
+        ++asked;
+        m_appeared = std::move(appeared);
+        return false;
+    }
+    void start() { std::exchange(m_appeared, nullptr)(); }
+    int asked = 0;
+
+private:
+    std::function<void()> m_appeared;
+};
+
+TEST_F(ShellTest, ATrayThatStartsLateGetsTheIconInTheStatusOfTheMomentAndShortcutsWorkMeanwhile)
+{
+    LateTray tray;
+    ScopedService<TrayHost> traySlot {&tray};
+    test::LogCapture log;
+    delegate.start(CommandLine {});
+    EXPECT_EQ(tray.asked, 1);
+    EXPECT_EQ(delegate.trayIcon(), nullptr) << "an icon made now would stay hidden for the whole run";
+    EXPECT_TRUE(log.lines().join(QLatin1Char('\n')).contains(QStringLiteral("the desktop's tray has not started")));
+
+    delegate.performAction(HotKeyAction::captureFullscreen);
+    EXPECT_EQ(performed, std::vector<HotKeyAction> {HotKeyAction::captureFullscreen});
+    delegate.showRecordingStatus(75.2);
+
+    tray.start();
+    ASSERT_NE(delegate.trayIcon(), nullptr);
+    EXPECT_EQ(delegate.trayIcon()->contextMenu(), nullptr) << "a recording is running: the icon is its stop button";
+    EXPECT_TRUE(delegate.trayIcon()->toolTip().endsWith(QStringLiteral(" 1:15")));
+    delegate.showIdleStatus();
     EXPECT_EQ(delegate.trayIcon()->contextMenu(), delegate.menu());
 }
 

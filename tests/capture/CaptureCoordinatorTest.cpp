@@ -5,6 +5,7 @@
 #include "CaptureItem.h"
 #include "FlowFixture.h"
 #include "OverlayTypes.h"
+#include "OverlayView.h"
 #include "PlatformCapabilities.h"
 #include "ScrollingCapture.h"
 
@@ -87,6 +88,52 @@ TEST_F(CoordinatorTest, AfterCaptureStepsFollowTheSettings)
     const int soundsBefore = sounds.captures;
     coordinator.deliver(picture(), CaptureKind::screenshot, 1.0);
     EXPECT_EQ(sounds.captures, soundsBefore);
+    CaptureHistory::shared().waitForPendingWrites();
+}
+
+// A Wayland desktop takes the clipboard only from a client that has the keyboard focus, so an
+// area cut from the frozen screen is copied while the overlay is still up, and only once; a live
+// capture can only be copied once it is taken, after the overlay has left.
+TEST_F(CoordinatorTest, AnAreaIsCopiedWhileTheOverlayStillHasTheFocus)
+{
+    class WatchingClipboard : public test::FakeClipboard
+    {
+    public:
+        void write(const ClipboardContents& contents) override
+        {
+            FakeClipboard::write(contents);
+            const SelectionOverlay* overlay = SelectionOverlay::active();
+            overlayShown.push_back(overlay
+                && std::any_of(overlay->views().begin(), overlay->views().end(),
+                    [](const OverlayView* view) { return view->isVisible(); }));
+        }
+        std::vector<bool> overlayShown;
+    };
+    settings.setAfterCopy(true);
+    settings.setAfterShowOverlay(false);
+    settings.setAfterOpenEditor(false);
+    for (const bool freeze : {true, false}) {
+        WatchingClipboard watching;
+        ScopedService<Clipboard> slot(&watching);
+        settings.setFreezeScreen(freeze);
+        const size_t before = historyCount();
+        coordinator.perform(HotKeyAction::captureArea);
+        ASSERT_NE(SelectionOverlay::active(), nullptr);
+        OverlayView* view = SelectionOverlay::active()->views().at(1);
+        QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
+        QTest::mouseMove(view, QPoint(30, 30));
+        QTest::mouseMove(view, QPoint(50, 40));
+        QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(50, 40));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return historyCount() == before + 1; }, 3000)) << freeze;
+
+        ASSERT_EQ(watching.overlayShown.size(), 1u) << freeze;
+        EXPECT_EQ(watching.overlayShown.front(), freeze);
+        ASSERT_TRUE(watching.current && watching.current->image) << freeze;
+        EXPECT_EQ(watching.current->image->size(), QSize(80, 40)) << freeze; // 40 × 20 points at scale 2
+        EXPECT_EQ(watching.current->image->devicePixelRatio(), 2.0) << freeze;
+        EXPECT_TRUE(toastShown(QStringLiteral("Copied to clipboard"))) << freeze;
+        toasts.requests.clear();
+    }
     CaptureHistory::shared().waitForPendingWrites();
 }
 

@@ -3,14 +3,13 @@
 // private bus) offers global shortcuts: Vantrel binds its eleven actions there, a press the
 // desktop reports captures the screen, and a restarted portal gets the shortcuts again.
 #include "FakeDesktopPortal.h"
+#include "WaylandTestSupport.h"
 #include "X11TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
-#include <QRasterWindow>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -19,54 +18,11 @@
 #include <optional>
 
 using namespace vantrel;
-
-// This process is only a Wayland client and the fake portal; Qt 6.4's Wayland platform plugin
-// leaves some of its display objects to the end of the process. The leak check stays on for
-// Vantrel's own process, which the test starts from the sanitizer build.
-extern "C" int __lsan_is_turned_off()
-{
-    return 1;
-}
+using namespace vantrel::test;
 
 namespace {
 
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-QStringList historyPictures()
-{
-    const QString dir
-        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vantrel/History");
-    QStringList paths;
-    for (const QString& name : QDir(dir).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name))
-        paths.append(dir + QLatin1Char('/') + name);
-    return paths;
-}
-
-class SolidWindow : public QRasterWindow
-{
-public:
-    explicit SolidWindow(QColor colour)
-        : m_colour(colour)
-    { }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), m_colour); }
-
-private:
-    QColor m_colour;
-};
-
-int pixelsOf(const QImage& image, QRgb colour)
-{
-    const QImage opaque = image.convertToFormat(QImage::Format_RGB32);
-    int count = 0;
-    for (int y = 0; y < opaque.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(opaque.constScanLine(y));
-        for (int x = 0; x < opaque.width(); ++x)
-            count += row[x] == colour;
-    }
-    return count;
-}
 
 // Waits for an event of the other process; the limit only ends a test that would hang.
 template <typename Condition> bool eventually(Condition condition)
@@ -89,18 +45,18 @@ TEST(WaylandShortcutsFlow, ThePortalsPressCapturesTheScreenAndARestartedPortalBi
                    R"("didOnboard":{"bool":true}})");
     settings.close();
 
-    std::optional<test::FakeDesktopPortal> portal;
+    std::optional<FakeDesktopPortal> portal;
     portal.emplace(QStringList {shortcutsInterface});
     ASSERT_TRUE(portal->registered());
 
     const QRgb colour = qRgb(20, 200, 90);
-    SolidWindow window(QColor::fromRgb(colour));
+    SolidWindow window(QColor::fromRgb(colour), QStringLiteral("shortcut target"));
     window.resize(200, 120);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     // Waiting here keeps this process answering the portal calls Vantrel makes while it starts.
-    test::VantrelProcess app(QStringLiteral(VANTREL_BINARY));
+    VantrelProcess app(QStringLiteral(VANTREL_BINARY));
     ASSERT_TRUE(eventually([&] { return portal->binds.size() == 1u; })) << app.errors().toStdString();
     const auto& bind = portal->binds[0];
     const std::vector<std::pair<const char*, const char*>> named

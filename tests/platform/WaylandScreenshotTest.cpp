@@ -19,15 +19,6 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-// This process is a Qt Wayland client; Qt 6.4's Wayland platform plugin leaves some of its
-// display objects to the end of the process (one in a library unloaded by then, so no
-// suppression can name it), which would hide any finding of ours behind its own. Vantrel's
-// Wayland code is checked for leaks in its own process by the Wayland end-to-end test.
-extern "C" int __lsan_is_turned_off()
-{
-    return 1;
-}
-
 namespace {
 
 const QString screenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
