@@ -1267,6 +1267,10 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The desktop uses %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Startup</source>
         <translation type="unfinished"></translation>
     </message>
