@@ -5,8 +5,23 @@
 //
 //   overlay-latency-probe --trials N --key       (trigger: Shift+Super+S through XTest)
 //   overlay-latency-probe --trials N --exec CMD… (trigger: running CMD, e.g. "flameshot gui")
+//
+// With --wayland first it runs under sway instead (tests/harness/with-wayland.sh; see
+// overlay-latency-wayland.sh): a Wayland window shows once it has committed its first picture,
+// so its first paint is the moment it maps, which sway's IPC announces; the overlay is closed
+// with Escape from a virtual keyboard.
+//
+//   overlay-latency-probe --wayland --trials N --exec CMD…
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
+
+#ifdef VANTREL_PROBE_WAYLAND
+#include "VirtualInput.h"
+
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -151,16 +166,110 @@ double percentile(std::vector<double> values, double p)
     return values[i];
 }
 
+#ifdef VANTREL_PROBE_WAYLAND
+struct WaylandProbe
+{
+    std::unique_ptr<vantrel::test::VirtualInput> input;
+    FILE* events = nullptr;
+    std::string pending;
+
+    void open()
+    {
+        std::string error;
+        input = vantrel::test::VirtualInput::connect(&error);
+        if (!input) {
+            std::fprintf(stderr, "no virtual input: %s\n", error.c_str());
+            std::exit(2);
+        }
+        events = popen("swaymsg -r -m -t subscribe '[\"window\"]'", "r");
+        if (!events) {
+            std::fprintf(stderr, "cannot follow sway's window events\n");
+            std::exit(2);
+        }
+        fcntl(fileno(events), F_SETFL, fcntl(fileno(events), F_GETFL) | O_NONBLOCK);
+    }
+
+    // Reads sway's events until one says `change` ("new": mapped, "close") of a Vantrel window;
+    // false after `timeout`.
+    bool waitFor(const std::string& change, Clock::duration timeout)
+    {
+        const std::string wanted = "\"change\":\"" + change + "\"";
+        const auto deadline = Clock::now() + timeout;
+        while (true) {
+            for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                std::string line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                line.erase(std::remove(line.begin(), line.end(), ' '), line.end());
+                if (line.find(wanted) != std::string::npos && line.find("\"app_id\":\"vantrel\"") != std::string::npos)
+                    return true;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd fd {fileno(events), POLLIN, 0};
+            if (poll(&fd, 1, int(std::min<long long>(left.count(), 100))) > 0)
+                readAvailable();
+        }
+    }
+
+    void readAvailable()
+    {
+        char chunk[4096];
+        for (ssize_t n; (n = read(fileno(events), chunk, sizeof chunk)) > 0;)
+            pending.append(chunk, size_t(n));
+    }
+
+    // Forgets every event so far.
+    void drain()
+    {
+        readAvailable();
+        pending.clear();
+    }
+};
+
+int runWayland(int trials, const std::vector<std::string>& command)
+{
+    WaylandProbe probe;
+    probe.open();
+    std::vector<double> painted;
+    int failures = 0;
+    for (int t = 0; t < trials; ++t) {
+        probe.drain();
+        const auto start = Clock::now();
+        runDetached(command);
+        if (probe.waitFor("new", std::chrono::seconds(5)))
+            painted.push_back(ms(Clock::now() - start));
+        else
+            ++failures;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        probe.input->tap(1); // Escape
+        probe.waitFor("close", std::chrono::seconds(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        while (waitpid(-1, nullptr, WNOHANG) > 0) { }
+    }
+    if (painted.empty()) {
+        std::printf("no overlay seen in %d trials\n", trials);
+        return 1;
+    }
+    std::printf("trials %zu (failed %d)  first paint median %.1f ms p90 %.1f ms\n", painted.size(), failures,
+        percentile(painted, 0.5), percentile(painted, 0.9));
+    return 0;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int trials = 15;
     bool useKey = false;
+    bool wayland = false;
     std::vector<std::string> command;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--trials" && i + 1 < argc)
+        if (arg == "--wayland")
+            wayland = true;
+        else if (arg == "--trials" && i + 1 < argc)
             trials = std::atoi(argv[++i]);
         else if (arg == "--key")
             useKey = true;
@@ -168,6 +277,15 @@ int main(int argc, char** argv)
             for (++i; i < argc; ++i)
                 command.emplace_back(argv[i]);
         }
+    }
+
+    if (wayland) {
+#ifdef VANTREL_PROBE_WAYLAND
+        return runWayland(trials, command);
+#else
+        std::fprintf(stderr, "built without the Wayland probe (it needs the test support)\n");
+        return 2;
+#endif
     }
 
     Probe probe;

@@ -80,11 +80,12 @@ void SelectionOverlay::begin(OverlayPurpose purpose, Completion completion, Chos
     std::map<quint32, Capture> frozen;
     if (Settings::shared().freezeScreen() && freezesScreen(purpose))
         frozen = ScreenCapture::captureAllDisplays();
-    // Without a compositor a translucent window shows black, not the screen behind it: the
-    // overlay then shows a fresh picture of the screen under its dimming, so the user still
-    // selects on what is there. Captures keep being taken live.
+    // Where a translucent full-screen window shows black, not the screen behind it (X11 without
+    // a compositor, every Wayland compositor), the overlay shows a fresh picture of the screen
+    // under its dimming, so the user still selects on what is there. Captures keep being taken
+    // live.
     std::map<quint32, Capture> backdrops;
-    if (frozen.empty() && !desktopIsCompositing())
+    if (frozen.empty() && !fullScreenTranslucencyShowsDesktop())
         backdrops = ScreenCapture::captureAllDisplays();
     std::vector<WindowInfo> windows;
     if (offersWindowMode(purpose))

@@ -5,6 +5,7 @@
 #include "x11/X11Reply.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QWidget>
 
 namespace vantrel {
@@ -38,6 +39,13 @@ bool desktopIsCompositing()
     const xcb_atom_t selection = x11::atom("_NET_WM_CM_S0");
     const auto reply = x11::reply(xcb_get_selection_owner_reply, c, xcb_get_selection_owner(c, selection));
     return reply && reply->owner != XCB_WINDOW_NONE;
+}
+
+bool fullScreenTranslucencyShowsDesktop()
+{
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return false;
+    return desktopIsCompositing();
 }
 
 } // namespace vantrel

@@ -24,5 +24,9 @@ namespace vantrel {
 // Whether a compositing manager blends translucent windows. Without one, rounded chrome needs
 // a window shape, or its corners show black.
 bool desktopIsCompositing();
+// Whether a translucent window covering a whole screen shows the screen beneath it. On X11 a
+// compositing manager must blend it; a Wayland compositor draws nothing beneath a full-screen
+// window (the selection overlay is one there), so the screen would show black.
+bool fullScreenTranslucencyShowsDesktop();
 
 } // namespace vantrel

@@ -166,6 +166,7 @@ struct DesktopPlatform::Services
         hotKeys = std::move(portalShortcuts);
         capabilities.shortcuts = ShortcutBinding::desktop;
         capabilities.recording = false;
+        capabilities.clickThrough = false;
         WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
             ? WaylandScreenGrabber::Source::portal
             : WaylandScreenGrabber::Source::automatic;

@@ -27,6 +27,9 @@ struct PlatformCapabilities
     ShortcutBinding shortcuts = ShortcutBinding::vantrel;
     // Areas of the screen can be recorded into movies.
     bool recording = true;
+    // A window can let clicks pass through to the windows beneath it (a locked pin). A Wayland
+    // client cannot have the compositor do that for a window already on screen.
+    bool clickThrough = true;
 
     bool operator==(const PlatformCapabilities&) const = default;
 };

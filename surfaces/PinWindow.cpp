@@ -4,6 +4,7 @@
 #include "CaptureItem.h"
 #include "ChromeWindow.h"
 #include "FloatingWindow.h"
+#include "PlatformCapabilities.h"
 #include "ScreenCapture.h"
 #include "SurfaceGeometry.h"
 #include "SurfaceHandOff.h"
@@ -195,7 +196,9 @@ QMenu* PinWindow::makeContextMenu(QWidget* parent)
         connect(level, &QAction::triggered, this, [this, percent] { setOpacity(percent); });
     }
     menu->addAction(tr("Reset Size"), QKeySequence(Qt::CTRL | Qt::Key_0), this, &PinWindow::resetAction);
-    menu->addAction(tr("Lock (Click Through)"), this, &PinWindow::lockAction);
+    // A lock the desktop cannot honour would leave a pin that takes clicks but answers none.
+    if (platformCapabilities().clickThrough)
+        menu->addAction(tr("Lock (Click Through)"), this, &PinWindow::lockAction);
     menu->addSeparator();
     menu->addAction(tr("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), this, &PinWindow::closeAction);
     return menu;

@@ -183,3 +183,37 @@ TEST_F(WaylandActionFlow, TheClipboardHoldsTheCaptureAfterTheOverlayCloses)
     EXPECT_FALSE(mapped.contains("Vantrel Clipboard")) << "a window took the focus for the copy";
     EXPECT_FALSE(app.errors().contains(QStringLiteral("gave no focus"))) << app.errors().toStdString();
 }
+
+// Without a frozen picture the overlay is translucent over the live screen, but a Wayland
+// compositor draws nothing beneath a full-screen window: the overlay must show a fresh picture
+// of the screen under its dimming, not black. Escape, from the virtual keyboard, then leaves
+// without a capture.
+TEST_F(WaylandActionFlow, ALiveOverlayShowsTheScreenBeneathItDimmedAndEscapeLeaves)
+{
+    writeVantrelSettings(R"({"didOnboard":{"bool":true},"afterShowOverlay":{"bool":false},)"
+                         R"("playSound":{"bool":false},"freezeScreen":{"bool":false}})");
+    const QColor colour(200, 180, 40);
+    SolidWindow window(colour, QStringLiteral("Live target"));
+    const QRect placed = showWindow(window, QSize(180, 120));
+    ASSERT_FALSE(placed.isEmpty());
+
+    VantrelProcess app(QStringLiteral(VANTREL_BINARY));
+    ASSERT_TRUE(waitUntilVantrelIsReady()) << app.errors().toStdString();
+    const QStringList before = historyPictures();
+    ASSERT_TRUE(runAction(QStringLiteral("captureArea")));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !swayWindows(overlayTitle).isEmpty(); }, 10000))
+        << app.errors().toStdString();
+    ASSERT_TRUE(overlayIsUp(placed.center(), colour.rgb()));
+    // The overlay's veil: black at 97/255 over the window's colour.
+    const std::optional<QRgb> shown = outputPixel(placed.center());
+    ASSERT_TRUE(shown.has_value());
+    const auto dimmed = [](int channel) { return channel * (255 - 97) / 255; };
+    EXPECT_NEAR(qRed(*shown), dimmed(colour.red()), 3) << std::hex << *shown;
+    EXPECT_NEAR(qGreen(*shown), dimmed(colour.green()), 3) << std::hex << *shown;
+    EXPECT_NEAR(qBlue(*shown), dimmed(colour.blue()), 3) << std::hex << *shown;
+
+    ASSERT_TRUE(s_input->tap(1)); // Escape
+    EXPECT_TRUE(QTest::qWaitFor([] { return swayWindows(overlayTitle).isEmpty(); }, 5000));
+    EXPECT_EQ(historyPictures(), before);
+    EXPECT_EQ(app.process().state(), QProcess::Running);
+}

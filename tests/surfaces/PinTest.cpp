@@ -3,6 +3,7 @@
 #include "DesktopFakes.h"
 #include "Fakes.h"
 #include "PinWindow.h"
+#include "PlatformCapabilities.h"
 #include "PreferenceStore.h"
 #include "Service.h"
 #include "Settings.h"
@@ -239,6 +240,24 @@ TEST_F(Pins, TheContextMenuListsItsItemsAndMarksTheOpacity)
     EXPECT_EQ(*handOff.opened[0]->image, pin->image());
     EXPECT_DOUBLE_EQ(handOff.opened[0]->scale, pin->screen()->devicePixelRatio());
     EXPECT_EQ(PinWindow::pinCount(), 1);
+}
+
+// Where the desktop cannot let clicks through a window (Wayland), the pin offers no lock: a
+// locked pin there would take every click and answer none.
+TEST_F(Pins, ThePinOffersALockOnlyWhereClicksCanPassThrough)
+{
+    PinWindow* pin = PinWindow::pin(patternImage(300, 200), 1);
+    const PlatformCapabilities before = platformCapabilities();
+    for (const bool clickThrough : {true, false}) {
+        PlatformCapabilities capabilities = before;
+        capabilities.clickThrough = clickThrough;
+        setPlatformCapabilities(capabilities);
+        std::unique_ptr<QMenu> menu(pin->makeContextMenu());
+        EXPECT_EQ(titles(menu.get()).contains(QStringLiteral("Lock (Click Through)")), clickThrough) << clickThrough;
+        EXPECT_TRUE(titles(menu.get()).contains(QStringLiteral("Close"))) << clickThrough;
+    }
+    setPlatformCapabilities(before);
+    EXPECT_FALSE(PinWindow::anyLocked());
 }
 
 TEST_F(Pins, ALockedPinLetsClicksThroughUntilUnlocked)
