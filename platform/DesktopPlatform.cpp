@@ -25,6 +25,7 @@
 #include "XdgPaths.h"
 #include "ZXingBarcodeReader.h"
 #include "dbus/StatusNotifierTrayHost.h"
+#include "wayland/PipeWireScreenRecording.h"
 #include "wayland/WaylandClipboard.h"
 #include "wayland/WaylandFocusService.h"
 #include "wayland/WaylandScreenGrabber.h"
@@ -47,20 +48,6 @@ bool waylandSession()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
-
-// Recording a Wayland screen needs the screen-cast portal and a PipeWire stream, which are not
-// built yet: a recording is refused with a message instead of recording a black X11 root.
-class UnbuiltWaylandRecording : public ScreenRecording
-{
-public:
-    void start(const RecordingRequest&, StartCompletion completion) override
-    {
-        systemLog(QStringLiteral("Vantrel: screen recording in a Wayland session is not built yet"));
-        completion(Error {.domain = QStringLiteral("Wayland"),
-            .description = QCoreApplication::translate(
-                "DesktopPlatform", "Screen recording is not available in a Wayland session yet.")});
-    }
-};
 
 } // namespace
 
@@ -149,7 +136,6 @@ struct DesktopPlatform::Services
         focus = std::make_unique<WaylandFocusService>();
         hotKeys = std::make_unique<DesktopBoundHotKeys>();
         capabilities.shortcuts = ShortcutBinding::desktop;
-        capabilities.recording = false;
         capabilities.clickThrough = false;
         WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
             ? WaylandScreenGrabber::Source::portal
@@ -161,7 +147,7 @@ struct DesktopPlatform::Services
                           capabilities.shortcuts == ShortcutBinding::portal ? QStringLiteral("through the portal")
                                                                             : QStringLiteral("bound by the desktop")));
         screenGrabber = std::move(grabber);
-        screenRecording = std::make_unique<UnbuiltWaylandRecording>();
+        screenRecording = std::make_unique<PipeWireScreenRecording>(bus);
         clipboard = std::make_unique<WaylandClipboard>();
         trayHost = std::make_unique<StatusNotifierTrayHost>(bus);
         return capabilities;

@@ -25,8 +25,9 @@ packages=(
     libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-composite0-dev libxcb-randr0-dev libxcb-xinput-dev
     libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-shape0-dev libxcb-xtest0-dev
     libxcb-image0-dev libxcb-damage0-dev libxkbcommon-dev libxkbcommon-x11-dev xkb-data
-    # Wayland: the client library, the protocol descriptions, Qt's Wayland platform
-    libwayland-dev wayland-protocols qt6-wayland
+    # Wayland: the client library, the protocol descriptions, Qt's Wayland platform, PipeWire
+    # (the screen-cast stream the recorder reads)
+    libwayland-dev wayland-protocols qt6-wayland libpipewire-0.3-dev
     # lupdate and lrelease: the translation template and the compiled languages
     qt6-l10n-tools
     # media, recognition, sound
@@ -40,8 +41,9 @@ packages=(
     # tests
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth openbox xdotool xclip x11-utils x11-xserver-utils
     x11-xkb-utils dbus dbus-x11 pulseaudio
-    # a headless Wayland compositor for the Wayland tests, and another client's clipboard there
-    sway wl-clipboard
+    # a headless Wayland compositor for the Wayland tests, another client's clipboard there, and
+    # a PipeWire daemon for the recorder's (the tests start their own, with the test video source)
+    sway wl-clipboard pipewire
     # a second window manager for the desktop cover's stacking test
     xfwm4
     # the desktop entry's and metainfo's validators, a second shell for completion

@@ -133,13 +133,6 @@ Options:
     </message>
 </context>
 <context>
-    <name>DesktopPlatform</name>
-    <message>
-        <source>Screen recording is not available in a Wayland session yet.</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>HistoryCell</name>
     <message>
         <source>GIF</source>
@@ -269,6 +262,13 @@ Options:
     </message>
     <message>
         <source>the picture is damaged or incomplete</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PipeWireScreenRecording</name>
+    <message>
+        <source>The desktop stopped sharing the screen.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -430,6 +430,70 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The recorded area lies outside the screen&apos;s stream</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen changed its size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PipeWire failed: %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire loop</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire context</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The PipeWire thread did not start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not use the screen&apos;s stream: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect to PipeWire: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No PipeWire stream</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not connect the stream: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen&apos;s stream sent no picture format</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recording area is not on the screen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The screen cannot be recorded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The recorded screen went away</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>The recorded screen can no longer be read</source>
         <translation type="unfinished"></translation>
     </message>
@@ -442,19 +506,11 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The recording area is not on the screen</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Out of memory for %1 × %2 frames</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <source>The X server closed the connection</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The screen cannot be recorded</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -514,6 +570,41 @@ Options:
     </message>
     <message>
         <source>The X server sent an incomplete image</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScreenCastPortal</name>
+    <message>
+        <source>The desktop gave no connection to the screen&apos;s stream.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sharing the screen was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop did not share the screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop shared no screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop shared another screen than the one the area is on.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The desktop refused to share the screen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There is no session bus to reach the desktop&apos;s screen sharing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This desktop offers no screen sharing to record the screen.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

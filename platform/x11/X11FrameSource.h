@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Expected.h"
+#include "media/RowBand.h"
 
 #include <QRect>
 
@@ -13,12 +14,7 @@
 namespace vantrel::x11 {
 
 // Rows [top, bottom) of the recorded area, both even.
-struct RowBand
-{
-    int top = 0;
-    int bottom = 0;
-    bool operator==(const RowBand&) const = default;
-};
+using RowBand = media::RowBand;
 
 // A grabbed frame: the rows that changed since the previous frame, read into one of the
 // source's buffers (BGRX bytes, one row every `stride` bytes, the whole area's size). Rows

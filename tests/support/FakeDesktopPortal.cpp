@@ -6,11 +6,14 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QUrl>
+
+#include <unistd.h>
 
 namespace vantrel::test {
 
@@ -37,9 +40,56 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, FakeShortcut& sho
     return argument;
 }
 
+// One entry of the screen-cast portal's a(ua{sv}), and the (ii) of its position and size.
+struct FakeCastStream
+{
+    uint node = 0;
+    QVariantMap properties;
+};
+
+struct FakePair
+{
+    int first = 0;
+    int second = 0;
+};
+
+QDBusArgument& operator<<(QDBusArgument& argument, const FakeCastStream& stream)
+{
+    argument.beginStructure();
+    argument << stream.node << stream.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, FakeCastStream& stream)
+{
+    argument.beginStructure();
+    argument >> stream.node >> stream.properties;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const FakePair& pair)
+{
+    argument.beginStructure();
+    argument << pair.first << pair.second;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, FakePair& pair)
+{
+    argument.beginStructure();
+    argument >> pair.first >> pair.second;
+    argument.endStructure();
+    return argument;
+}
+
 } // namespace vantrel::test
 
 Q_DECLARE_METATYPE(vantrel::test::FakeShortcut)
+Q_DECLARE_METATYPE(vantrel::test::FakeCastStream)
+Q_DECLARE_METATYPE(vantrel::test::FakePair)
 
 namespace vantrel::test {
 
@@ -75,6 +125,9 @@ FakeDesktopPortal::FakeDesktopPortal(QStringList interfaces)
 {
     qDBusRegisterMetaType<FakeShortcut>();
     qDBusRegisterMetaType<QList<FakeShortcut>>();
+    qDBusRegisterMetaType<FakeCastStream>();
+    qDBusRegisterMetaType<QList<FakeCastStream>>();
+    qDBusRegisterMetaType<FakePair>();
     m_registered = m_connection.isConnected()
         && m_connection.registerVirtualObject(objectPath, this, QDBusConnection::SubPath)
         && m_connection.registerService(service);
@@ -120,6 +173,16 @@ void FakeDesktopPortal::activate(const QString& shortcutId, QString session)
     m_connection.send(signal);
 }
 
+void FakeDesktopPortal::closeCastSession(QString session)
+{
+    if (session.isEmpty())
+        session = castSessions.value(castSessions.size() - 1);
+    QDBusMessage signal = QDBusMessage::createSignal(
+        session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
+    signal << QVariantMap();
+    m_connection.send(signal);
+}
+
 bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
 {
     const QString interface = message.interface();
@@ -127,6 +190,13 @@ bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusCo
     if (interface == QStringLiteral("org.freedesktop.portal.Session") && member == QStringLiteral("Close")) {
         closedSessions.append(message.path());
         connection.send(message.createReply());
+        return true;
+    }
+    if (interface == QStringLiteral("org.freedesktop.DBus.Properties") && member == QStringLiteral("Get")
+        && message.arguments().value(0).toString() == QStringLiteral("org.freedesktop.portal.ScreenCast")
+        && m_interfaces.contains(QStringLiteral("org.freedesktop.portal.ScreenCast"))
+        && message.arguments().value(1).toString() == QStringLiteral("AvailableCursorModes")) {
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(castCursorModes))));
         return true;
     }
     if (interface == QStringLiteral("org.freedesktop.DBus.Properties") && member == QStringLiteral("Get")) {
@@ -194,8 +264,61 @@ bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusCo
         respond(handle, bindResponse, results);
         return true;
     }
+    if (interface == QStringLiteral("org.freedesktop.portal.ScreenCast")
+        && handleScreenCast(message, connection, options, handle))
+        return true;
     connection.send(message.createErrorReply(QDBusError::UnknownMethod, QStringLiteral("not faked")));
     return true;
+}
+
+bool FakeDesktopPortal::handleScreenCast(
+    const QDBusMessage& message, const QDBusConnection& connection, const QVariantMap& options, const QString& handle)
+{
+    const QString member = message.member();
+    if (member == QStringLiteral("CreateSession")) {
+        connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        QString session = handle;
+        session.replace(QStringLiteral("/request/"), QStringLiteral("/session/"));
+        session.chop(options.value(QStringLiteral("handle_token")).toString().size());
+        session += options.value(QStringLiteral("session_handle_token")).toString();
+        castSessions.append(session);
+        respond(handle, 0, {{QStringLiteral("session_handle"), session}});
+        return true;
+    }
+    if (member == QStringLiteral("SelectSources")) {
+        connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        respond(handle, castSelectResponse, {});
+        return true;
+    }
+    if (member == QStringLiteral("Start")) {
+        connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        QVariantMap results;
+        if (castStartResponse == 0) {
+            FakeCastStream stream;
+            stream.node = castNode;
+            stream.properties.insert(
+                QStringLiteral("position"), QVariant::fromValue(FakePair {castPosition.x(), castPosition.y()}));
+            stream.properties.insert(
+                QStringLiteral("size"), QVariant::fromValue(FakePair {castSize.width(), castSize.height()}));
+            stream.properties.insert(QStringLiteral("source_type"), uint(1));
+            results.insert(QStringLiteral("streams"), QVariant::fromValue(QList<FakeCastStream> {stream}));
+            if (!castRestoreToken.isEmpty())
+                results.insert(QStringLiteral("restore_token"), castRestoreToken);
+        }
+        respond(handle, castStartResponse, results);
+        return true;
+    }
+    if (member == QStringLiteral("OpenPipeWireRemote")) {
+        const int fd = castRemote ? castRemote() : -1;
+        if (fd < 0) {
+            connection.send(message.createErrorReply(QDBusError::AccessDenied, QStringLiteral("no screen shared")));
+            return true;
+        }
+        connection.send(message.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(fd))));
+        ::close(fd);
+        return true;
+    }
+    return false;
 }
 
 } // namespace vantrel::test

@@ -4,9 +4,12 @@
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
 #include <QImage>
+#include <QPoint>
+#include <QSize>
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -56,11 +59,31 @@ public:
     // Sends Activated for a shortcut of `session` (the last one made when empty).
     void activate(const QString& shortcutId, QString session = {});
 
+    // ScreenCast: the pointer modes it offers (AvailableCursorModes, bits: 1 hidden, 2 embedded,
+    // 4 metadata), the responses to SelectSources and Start (0 done, 1 cancelled, 2 failed), the
+    // stream Start shares (PipeWire node, the monitor's place and logical size), the restore
+    // token Start gives back (none when empty) and the PipeWire connection OpenPipeWireRemote
+    // hands out (a new descriptor, which the fake closes after sending; -1 fails the call).
+    uint castCursorModes = 1 | 2 | 4;
+    uint castSelectResponse = 0;
+    uint castStartResponse = 0;
+    uint castNode = 0;
+    QPoint castPosition;
+    QSize castSize {1280, 720};
+    QString castRestoreToken;
+    std::function<int()> castRemote;
+    QStringList castSessions;
+    // Sends Closed for a screen-cast session (the last one made when empty), as a desktop does
+    // when the user stops sharing from its own controls.
+    void closeCastSession(QString session = {});
+
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
 private:
     void respond(const QString& handle, uint code, const QVariantMap& results);
+    bool handleScreenCast(const QDBusMessage& message, const QDBusConnection& connection, const QVariantMap& options,
+        const QString& handle);
 
     QDBusConnection m_connection;
     QStringList m_interfaces;
