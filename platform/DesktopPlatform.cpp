@@ -4,7 +4,6 @@
 #include "Camera.h"
 #include "Clipboard.h"
 #include "DesktopAppearance.h"
-#include "DesktopBoundHotKeys.h"
 #include "FocusService.h"
 #include "FolderDialog.h"
 #include "GifEncoding.h"
@@ -25,6 +24,7 @@
 #include "XdgPaths.h"
 #include "ZXingBarcodeReader.h"
 #include "dbus/StatusNotifierTrayHost.h"
+#include "portal/PortalGlobalShortcuts.h"
 #include "wayland/PipeWireScreenRecording.h"
 #include "wayland/WaylandClipboard.h"
 #include "wayland/WaylandFocusService.h"
@@ -37,6 +37,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
+#include <QSignalBlocker>
 
 #include <optional>
 
@@ -117,7 +118,12 @@ struct DesktopPlatform::Services
         trayHostSlot.emplace(trayHost.get());
     }
 
-    ~Services() { setPlatformCapabilities(previousCapabilities); }
+    ~Services()
+    {
+        // The process is ending: nothing is to be redrawn for the answers put back.
+        const QSignalBlocker quiet(&PlatformCapabilityChanges::instance());
+        setPlatformCapabilities(previousCapabilities);
+    }
 
     void makeX11()
     {
@@ -134,7 +140,17 @@ struct DesktopPlatform::Services
         const QDBusConnection bus = QDBusConnection::sessionBus();
         PlatformCapabilities capabilities;
         focus = std::make_unique<WaylandFocusService>();
-        hotKeys = std::make_unique<DesktopBoundHotKeys>();
+        // Until the desktop's shortcut portal has bound the shortcuts, the user binds commands.
+        auto portalShortcuts = std::make_unique<PortalGlobalShortcuts>(bus, &keyboardLayout);
+        QObject::connect(portalShortcuts.get(), &PortalGlobalShortcuts::stateChanged, portalShortcuts.get(),
+            [](PortalGlobalShortcuts::State state) {
+                if (state == PortalGlobalShortcuts::State::bound)
+                    setShortcutBinding(ShortcutBinding::portal);
+                else if (state == PortalGlobalShortcuts::State::absent
+                    || state == PortalGlobalShortcuts::State::refused)
+                    setShortcutBinding(ShortcutBinding::desktop);
+            });
+        hotKeys = std::move(portalShortcuts);
         capabilities.shortcuts = ShortcutBinding::desktop;
         capabilities.clickThrough = false;
         WaylandScreenGrabber::Source source = qEnvironmentVariable("VANTREL_WAYLAND_CAPTURE") == QLatin1String("portal")
@@ -142,10 +158,8 @@ struct DesktopPlatform::Services
             : WaylandScreenGrabber::Source::automatic;
         auto grabber = std::make_unique<WaylandScreenGrabber>(bus, source);
         capabilities.windowSelection = grabber->offersWindowPicker() ? WindowSelection::picker : WindowSelection::none;
-        systemLog(QStringLiteral("Vantrel: Wayland session; screenshots through %1, shortcuts %2")
-                      .arg(grabber->usesScreencopy() ? QStringLiteral("screencopy") : QStringLiteral("the portal"),
-                          capabilities.shortcuts == ShortcutBinding::portal ? QStringLiteral("through the portal")
-                                                                            : QStringLiteral("bound by the desktop")));
+        systemLog(QStringLiteral("Vantrel: Wayland session; screenshots through %1")
+                      .arg(grabber->usesScreencopy() ? QStringLiteral("screencopy") : QStringLiteral("the portal")));
         screenGrabber = std::move(grabber);
         screenRecording = std::make_unique<PipeWireScreenRecording>(bus);
         clipboard = std::make_unique<WaylandClipboard>();

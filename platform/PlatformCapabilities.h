@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QObject>
+
 namespace vantrel {
 
 // How the user picks a window for a window capture.
@@ -28,11 +30,28 @@ struct PlatformCapabilities
     // A window can let clicks pass through to the windows beneath it (a locked pin). A Wayland
     // client cannot have the compositor do that for a window already on screen.
     bool clickThrough = true;
+
+    bool operator==(const PlatformCapabilities&) const = default;
 };
 
 // What the installed platform offers; X11's answers when none is installed (tests, self-test).
 const PlatformCapabilities& platformCapabilities();
 // Installs the platform's answers (the desktop platform at start-up, tests for their fakes).
 void setPlatformCapabilities(const PlatformCapabilities& capabilities);
+// Changes only who binds the shortcuts: a desktop's shortcut service can appear, refuse or go
+// away while Vantrel runs.
+void setShortcutBinding(ShortcutBinding binding);
+
+// Tells windows that show what the platform offers when the answers change.
+class PlatformCapabilityChanges : public QObject
+{
+    Q_OBJECT
+public:
+    static PlatformCapabilityChanges& instance();
+
+Q_SIGNALS:
+    // Emitted on the main thread after the answers changed.
+    void changed();
+};
 
 } // namespace vantrel

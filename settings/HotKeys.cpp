@@ -151,6 +151,10 @@ void HotKeyManager::registerAll()
             if (self)
                 self->registerAll();
         });
+        service->setBoundTriggersChangedHandler([self] {
+            if (self)
+                Q_EMIT self->desktopTriggersChanged();
+        });
         m_installed = true;
     }
     for (GlobalHotKeys::Reference ref : m_refs)
@@ -166,6 +170,7 @@ void HotKeyManager::registerAll()
         if (entry == hotKeys.end())
             continue;
         const quint32 number = static_cast<quint32>(position(action)) + 1;
+        service->describeHotKey(number, rawValue(action), title(action));
         const auto ref = service->registerHotKey(entry->second.keyCode, entry->second.modifiers, number);
         if (ref) {
             m_refs.push_back(*ref);
@@ -175,6 +180,13 @@ void HotKeyManager::registerAll()
                 + QStringLiteral(" for ") + title(action));
         }
     }
+}
+
+QString HotKeyManager::desktopTrigger(HotKeyAction action) const
+{
+    const GlobalHotKeys* service = Service<GlobalHotKeys>::find();
+    const quint32 number = static_cast<quint32>(position(action)) + 1;
+    return service && m_idToAction.count(number) ? service->boundTrigger(number) : QString();
 }
 
 void HotKeyManager::handlePress(quint32 identifier)

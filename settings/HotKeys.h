@@ -53,6 +53,14 @@ public:
 
     int registeredCount() const { return static_cast<int>(m_refs.size()); }
 
+    // Where the desktop has the last word on the keys: how it shows those it bound for the
+    // action ("Shift+Meta+S"); empty when it said nothing (and where Vantrel grabs the keys).
+    QString desktopTrigger(HotKeyAction action) const;
+
+Q_SIGNALS:
+    // The desktop bound, changed or dropped keys: desktopTrigger answers may differ now.
+    void desktopTriggersChanged();
+
 private:
     Handler m_handler;
     std::vector<GlobalHotKeys::Reference> m_refs;

@@ -124,12 +124,17 @@ FirstRunWindow::FirstRunWindow(QWidget* parent)
         ++row;
     }
     column->addLayout(rows);
-    if (const QString hint = shortcutBindingHint(); !hint.isEmpty())
-        column->addWidget(secondaryLabel(hint));
+    m_bindingHint = secondaryLabel(QString());
+    column->addWidget(m_bindingHint);
     refreshShortcuts();
     connect(&Settings::shared(), &Settings::changed, this, [this](const QString& key) {
         if (key == QStringLiteral("hotKeys"))
             refreshShortcuts();
+    });
+    // The desktop's shortcut service can bind, refuse or vanish while the window is open.
+    connect(&PlatformCapabilityChanges::instance(), &PlatformCapabilityChanges::changed, this, [this] {
+        refreshShortcuts();
+        setFixedSize(sizeHint().expandedTo(size()));
     });
     column->addSpacing(8);
 
@@ -199,6 +204,9 @@ void FirstRunWindow::refreshShortcuts()
         else
             label->setText(entry != hotKeys.end() ? shortcutText(entry->second) : QStringLiteral("—"));
     }
+    const QString hint = shortcutBindingHint();
+    m_bindingHint->setText(hint);
+    m_bindingHint->setVisible(!hint.isEmpty());
 }
 
 void FirstRunWindow::updatePermission()

@@ -65,6 +65,7 @@ private:
     bool m_hasPermission = true;
     QTimer m_timer;
     std::map<HotKeyAction, QLabel*> m_shortcutLabels;
+    QLabel* m_bindingHint;
     QWidget* m_permissionRow;
     QLabel* m_permissionSymbol;
     QLabel* m_permissionDetail;

@@ -4,6 +4,7 @@
 #include "CaptureHistory.h"
 #include "CaptureSurfaces.h"
 #include "FolderDialog.h"
+#include "HotKeys.h"
 #include "KeyCombo.h"
 #include "LabelStyle.h"
 #include "PlatformCapabilities.h"
@@ -152,6 +153,15 @@ SettingsWindow::SettingsWindow(Settings& settings, QWidget* parent)
     m_tabs->addTab(recordingPane(), tabIcon("record.circle"), tr("Recording"));
     m_tabs->addTab(quickAccessPane(), tabIcon("rectangle.on.rectangle"), tr("Quick Access"));
     m_tabs->addTab(shortcutsPane(), tabIcon("command"), tr("Shortcuts"));
+    m_form->onChange([this] {
+        for (const auto& [action, recorder] : m_recorders)
+            recorder->button()->refreshTitle();
+    });
+    // The desktop's shortcut service can bind, refuse or vanish while the window exists.
+    connect(&PlatformCapabilityChanges::instance(), &PlatformCapabilityChanges::changed, this,
+        &SettingsWindow::rebuildShortcutsPane);
+    connect(&HotKeyManager::shared(), &HotKeyManager::desktopTriggersChanged, this,
+        &SettingsWindow::refreshDesktopTriggers);
 
     fitPanesToContent();
 
@@ -239,6 +249,35 @@ void SettingsWindow::stopRecordingShortcuts()
         if (recorder->button()->recording())
             recorder->button()->toggle();
     }
+}
+
+void SettingsWindow::rebuildShortcutsPane()
+{
+    // The shortcuts pane is the last tab; it shows recorders or commands to bind, as who binds
+    // the keys now says.
+    const int index = m_tabs->count() - 1;
+    stopRecordingShortcuts();
+    m_recorders.clear();
+    m_desktopTriggers.clear();
+    const bool shown = m_tabs->currentIndex() == index;
+    QWidget* old = m_tabs->widget(index);
+    m_tabs->removeTab(index);
+    old->deleteLater();
+    m_tabs->insertTab(index, shortcutsPane(), tabIcon("command"), tr("Shortcuts"));
+    if (shown)
+        m_tabs->setCurrentIndex(index);
+    fitPanesToContent();
+}
+
+void SettingsWindow::refreshDesktopTriggers()
+{
+    for (const auto& [action, label] : m_desktopTriggers) {
+        const QString trigger = HotKeyManager::shared().desktopTrigger(action);
+        label->setText(trigger.isEmpty() ? QString() : tr("The desktop uses %1").arg(trigger));
+        label->setVisible(!trigger.isEmpty());
+    }
+    if (!m_desktopTriggers.empty())
+        fitPanesToContent();
 }
 
 // --- General -------------------------------------------------------------------------------
@@ -510,14 +549,18 @@ QWidget* SettingsWindow::shortcutsPane()
         rows->addWidget(new QLabel(title(action)), row, 0);
         rows->addWidget(recorder, row, 1, Qt::AlignRight);
         m_recorders[action] = recorder;
+        if (platformCapabilities().shortcuts == ShortcutBinding::portal) {
+            // The desktop may keep other keys than those recorded here: show what it uses.
+            auto* trigger = secondaryLabel(QString());
+            rows->addWidget(trigger, row + 1, 0, 1, 2, Qt::AlignRight);
+            m_desktopTriggers[action] = trigger;
+            ++row;
+        }
         ++row;
     }
     rows->setColumnStretch(0, 1);
     pane.column()->addLayout(rows);
-    m_form->onChange([this] {
-        for (const auto& [action, recorder] : m_recorders)
-            recorder->button()->refreshTitle();
-    });
+    refreshDesktopTriggers();
 
     pane.column()->addWidget(secondaryLabel(
         tr("Click a shortcut, then press the new keys. Esc cancels, Backspace clears. Super is the Windows key. To "

@@ -62,6 +62,8 @@ private:
     QWidget* recordingPane();
     QWidget* quickAccessPane();
     QWidget* shortcutsPane();
+    void rebuildShortcutsPane();
+    void refreshDesktopTriggers();
     void chooseSaveLocation();
     void fitPanesToContent();
     void stopRecordingShortcuts();
@@ -72,6 +74,7 @@ private:
     QLabel* m_saveLocation = nullptr;
     PresetSwatchGrid* m_swatches = nullptr;
     std::map<HotKeyAction, ShortcutRecorder*> m_recorders;
+    std::map<HotKeyAction, QLabel*> m_desktopTriggers; // where a portal binds the keys
 };
 
 } // namespace vantrel

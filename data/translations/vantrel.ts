@@ -1358,6 +1358,10 @@ Options:
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The desktop uses %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Startup</source>
         <translation type="unfinished"></translation>
     </message>

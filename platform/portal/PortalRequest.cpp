@@ -58,6 +58,12 @@ void ResponseReceiver::handleResponse(uint code, const QVariantMap& results)
 void call(const QDBusConnection& bus, const QString& interface, const QString& method, QVariantList arguments,
     int timeoutMs, std::function<void(Expected<Response>)> completion)
 {
+    call(nullptr, bus, interface, method, std::move(arguments), timeoutMs, std::move(completion));
+}
+
+void call(QObject* context, const QDBusConnection& bus, const QString& interface, const QString& method,
+    QVariantList arguments, int timeoutMs, std::function<void(Expected<Response>)> completion)
+{
     if (!bus.isConnected()) {
         completion(portalError(QStringLiteral("No session bus")));
         return;
@@ -94,13 +100,15 @@ void call(const QDBusConnection& bus, const QString& interface, const QString& m
         }
     };
     auto pending = std::make_shared<Pending>(Pending {std::move(completion), nullptr, nullptr, bus, path});
-    auto* receiver = new ResponseReceiver([pending](uint code, const QVariantMap& results) {
-        pending->finish(Response {code, results});
-    });
+    auto* receiver = new ResponseReceiver(
+        [pending](uint code, const QVariantMap& results) {
+            pending->finish(Response {code, results});
+        },
+        context);
     pending->receiver = receiver;
     pending->bus.connect(QString::fromLatin1(desktopService), path, QStringLiteral("org.freedesktop.portal.Request"),
         QStringLiteral("Response"), receiver, SLOT(handleResponse(uint, QVariantMap)));
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(context);
     timer->setSingleShot(true);
     pending->timer = timer;
     QObject::connect(timer, &QTimer::timeout, [pending, method] {
@@ -111,7 +119,7 @@ void call(const QDBusConnection& bus, const QString& interface, const QString& m
     QDBusMessage message = QDBusMessage::createMethodCall(
         QString::fromLatin1(desktopService), QString::fromLatin1(desktopPath), interface, method);
     message.setArguments(arguments);
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, timeoutMs));
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, timeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [pending, watcher] {
         watcher->deleteLater();
         if (watcher->isError())
@@ -154,6 +162,33 @@ std::optional<uint> interfaceVersion(const QDBusConnection& bus, const QString& 
     bool ok = false;
     const uint version = value ? value->toUInt(&ok) : 0;
     return ok ? std::optional<uint>(version) : std::nullopt;
+}
+
+void readInterfaceVersion(QObject* context, const QDBusConnection& bus, const QString& interface,
+    std::function<void(std::optional<uint>)> completion)
+{
+    if (!bus.isConnected()) {
+        QTimer::singleShot(0, context, [completion = std::move(completion)] { completion(std::nullopt); });
+        return;
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(desktopService),
+        QString::fromLatin1(desktopPath), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    message.setArguments({interface, QStringLiteral("version")});
+    // A portal that is activated on demand may take a few seconds to start.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, 25000), context);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, completion = std::move(completion)] {
+            watcher->deleteLater();
+            const QDBusMessage reply = watcher->reply();
+            std::optional<uint> version;
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                bool ok = false;
+                const uint value = reply.arguments().first().value<QDBusVariant>().variant().toUInt(&ok);
+                if (ok)
+                    version = value;
+            }
+            completion(version);
+        });
 }
 
 QVariantMap plainMap(const QVariant& value)

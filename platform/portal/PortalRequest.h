@@ -32,6 +32,10 @@ QString newToken(const char* prefix);
 // passed (the user may be looking at a dialog: callers pass a generous time).
 void call(const QDBusConnection& bus, const QString& interface, const QString& method, QVariantList arguments,
     int timeoutMs, std::function<void(Expected<Response>)> completion);
+// The same, tied to `context`: when it is destroyed first, the request is forgotten (its timer,
+// its signal subscription) and the completion never runs.
+void call(QObject* context, const QDBusConnection& bus, const QString& interface, const QString& method,
+    QVariantList arguments, int timeoutMs, std::function<void(Expected<Response>)> completion);
 
 // The same, waiting in a local event loop for the answer.
 Expected<Response> callAndWait(
@@ -40,6 +44,11 @@ Expected<Response> callAndWait(
 // The version property of a portal interface; none when the desktop has no portal or the
 // portal lacks that interface.
 std::optional<uint> interfaceVersion(const QDBusConnection& bus, const QString& interface);
+
+// The same without waiting: `completion` runs later on the main thread, unless `context` is
+// destroyed first.
+void readInterfaceVersion(QObject* context, const QDBusConnection& bus, const QString& interface,
+    std::function<void(std::optional<uint>)> completion);
 
 // Any property of a portal interface; none when it cannot be read.
 std::optional<QVariant> property(const QDBusConnection& bus, const QString& interface, const QString& name);

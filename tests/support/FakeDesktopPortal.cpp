@@ -173,13 +173,29 @@ void FakeDesktopPortal::activate(const QString& shortcutId, QString session)
     m_connection.send(signal);
 }
 
+void FakeDesktopPortal::endSession(const QString& session)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(
+        session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
+    signal << QVariantMap();
+    m_connection.send(signal);
+}
+
 void FakeDesktopPortal::closeCastSession(QString session)
 {
     if (session.isEmpty())
         session = castSessions.value(castSessions.size() - 1);
+    endSession(session);
+}
+
+void FakeDesktopPortal::changeShortcuts(const QString& session, const std::map<QString, QString>& triggers)
+{
+    QList<FakeShortcut> shortcuts;
+    for (const auto& [id, trigger] : triggers)
+        shortcuts.append({id, {{QStringLiteral("trigger_description"), trigger}}});
     QDBusMessage signal = QDBusMessage::createSignal(
-        session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
-    signal << QVariantMap();
+        objectPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("ShortcutsChanged"));
+    signal << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts);
     m_connection.send(signal);
 }
 
@@ -258,6 +274,8 @@ bool FakeDesktopPortal::handleMessage(const QDBusMessage& message, const QDBusCo
                         shortcut.properties.value(QStringLiteral("preferred_trigger")).toString().toLower()}}});
         }
         binds.push_back(std::move(bind));
+        if (!answer)
+            return true;
         QVariantMap results;
         if (bindResponse == 0)
             results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(bound));

@@ -43,14 +43,15 @@ public:
     int count(const QString& method) const;
 
     // Screenshot: the response code (0 done, 1 cancelled, 2 failed) and the picture written to
-    // a new file whose URI the response carries. `answer` false: the portal never responds.
+    // a new file whose URI the response carries. `answer` false: the portal never responds to a
+    // screenshot or a bind (a dialog left open, a portal about to die).
     uint screenshotResponse = 0;
     QImage screenshotPicture;
     bool answer = true;
     // The files written for screenshots, so a test can check that they are gone.
     QStringList writtenFiles;
 
-    // GlobalShortcuts: the response to BindShortcuts (0 bound, 1 refused by the user), the
+    // GlobalShortcuts: the response to BindShortcuts (0 bound, 1 refused by the user, 2 failed), the
     // shortcuts each bind proposed (id → properties), the sessions made and closed.
     uint bindResponse = 0;
     std::vector<std::map<QString, QVariantMap>> binds;
@@ -58,6 +59,11 @@ public:
     QStringList closedSessions;
     // Sends Activated for a shortcut of `session` (the last one made when empty).
     void activate(const QString& shortcutId, QString session = {});
+    // Ends a session from the desktop's side, as when the user revokes the shortcuts.
+    void endSession(const QString& session);
+    // Reports keys the user changed in the desktop's settings: shortcut id → its new keys in
+    // the desktop's words.
+    void changeShortcuts(const QString& session, const std::map<QString, QString>& triggers);
 
     // ScreenCast: the pointer modes it offers (AvailableCursorModes, bits: 1 hidden, 2 embedded,
     // 4 metadata), the responses to SelectSources and Start (0 done, 1 cancelled, 2 failed), the

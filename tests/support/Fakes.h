@@ -63,6 +63,23 @@ public:
     void setPressHandler(PressHandler handler) override { m_handler = std::move(handler); }
     void setKeymapChangedHandler(std::function<void()> handler) override { m_keymapHandler = std::move(handler); }
     void changeKeymap() { m_keymapHandler(); }
+    // The desktop's words for the keys it bound, by identifier, as a shortcut portal reports them.
+    QString boundTrigger(quint32 identifier) const override
+    {
+        const auto found = triggers.find(identifier);
+        return found != triggers.end() ? found->second : QString();
+    }
+    void setBoundTriggersChangedHandler(std::function<void()> handler) override
+    {
+        m_triggersHandler = std::move(handler);
+    }
+    void changeTriggers(std::map<quint32, QString> changed)
+    {
+        triggers = std::move(changed);
+        if (m_triggersHandler)
+            m_triggersHandler();
+    }
+    std::map<quint32, QString> triggers;
 
     // Presses a registered combination; false when nothing is registered for it.
     bool press(quint32 keyCode, quint32 modifiers);
@@ -75,6 +92,7 @@ public:
 private:
     PressHandler m_handler;
     std::function<void()> m_keymapHandler;
+    std::function<void()> m_triggersHandler;
     Reference m_next = 0;
 };
 

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FirstRunWindow.h"
 
+#include "PlatformCapabilities.h"
 #include "SettingsWindow.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -169,4 +171,32 @@ TEST_F(FirstRunTest, ShowingAgainReplacesTheEarlierWindow)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(firstRunWindows(), 1);
     EXPECT_EQ(FirstRunWindow::current(), second);
+}
+
+// A Wayland desktop's shortcut portal answers after the window opened: the rows change from the
+// commands to bind to the keys Vantrel proposed, and back when the desktop refuses them.
+TEST_F(FirstRunTest, TheShortcutRowsFollowWhoBindsTheKeys)
+{
+    const PlatformCapabilities saved = platformCapabilities();
+    setShortcutBinding(ShortcutBinding::desktop);
+    FirstRunWindow* window = open();
+    const auto hinted = [&](const char* start) {
+        const auto labels = window->findChildren<QLabel*>();
+        return std::any_of(labels.begin(), labels.end(), [&](QLabel* label) {
+            return label->isVisibleTo(window) && label->text().startsWith(QString::fromUtf8(start));
+        });
+    };
+    EXPECT_EQ(window->shortcutLabel(HotKeyAction::captureArea)->text(), QStringLiteral("vantrel --action captureArea"));
+    EXPECT_TRUE(hinted("This desktop lets only its own settings bind"));
+
+    setShortcutBinding(ShortcutBinding::portal);
+    EXPECT_EQ(window->shortcutLabel(HotKeyAction::captureArea)->text(), QStringLiteral("Shift+Super+S"));
+    EXPECT_TRUE(hinted("The desktop binds these shortcuts"));
+    EXPECT_FALSE(hinted("This desktop lets only its own settings bind"));
+
+    setShortcutBinding(ShortcutBinding::desktop);
+    EXPECT_EQ(
+        window->shortcutLabel(HotKeyAction::recordScreen)->text(), QStringLiteral("vantrel --action recordScreen"));
+    EXPECT_TRUE(hinted("This desktop lets only its own settings bind"));
+    setPlatformCapabilities(saved);
 }

@@ -707,3 +707,83 @@ TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsWhoBindsTheKeys)
     setPlatformCapabilities(saved);
     EXPECT_EQ(desktopShortcutCommand(HotKeyAction::captureArea), QStringLiteral("vantrel --action captureArea"));
 }
+
+// The desktop's shortcut portal binds, refuses or goes away while the window is open: the tab
+// follows at once, and a recorder that was waiting for keys lets the shortcuts go back.
+TEST(SettingsWindowShortcutsTest, TheShortcutsTabFollowsTheDesktopWhileOpen)
+{
+    test::WindowFakes fakes;
+    const PlatformCapabilities saved = platformCapabilities();
+    setShortcutBinding(ShortcutBinding::desktop);
+    SettingsWindow window(fakes.settings);
+    window.tabs()->setCurrentIndex(window.tabs()->count() - 1);
+    const auto shown = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QStringList texts;
+        for (QLabel* text : window.tabs()->currentWidget()->findChildren<QLabel*>())
+            texts.append(text->text());
+        return texts;
+    };
+    EXPECT_TRUE(window.findChildren<RecorderButton*>().isEmpty());
+
+    setShortcutBinding(ShortcutBinding::portal);
+    EXPECT_EQ(window.findChildren<RecorderButton*>().size(), qsizetype(allHotKeyActions.size()));
+    EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("Shortcuts"));
+    QStringList texts = shown();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Set by the desktop")));
+    EXPECT_FALSE(texts.contains(desktopShortcutCommand(HotKeyAction::captureArea)));
+    EXPECT_TRUE(texts.contains(shortcutBindingHint()));
+
+    window.recorder(HotKeyAction::captureArea)->button()->toggle();
+    ASSERT_TRUE(fakes.manager.suspended());
+    setShortcutBinding(ShortcutBinding::desktop);
+    EXPECT_FALSE(fakes.manager.suspended());
+    EXPECT_EQ(fakes.manager.registeredCount(), int(allHotKeyActions.size()));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.findChildren<RecorderButton*>().isEmpty());
+    texts = shown();
+    EXPECT_EQ(texts.count(QStringLiteral("Set by the desktop")), qsizetype(allHotKeyActions.size()));
+    EXPECT_TRUE(texts.contains(desktopShortcutCommand(HotKeyAction::captureArea)));
+    EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("Shortcuts"));
+
+    // Restore Defaults still reaches the settings after the tab was made again.
+    setShortcutBinding(ShortcutBinding::portal);
+    fakes.settings.setHotKeys({});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto* restore = test::findByText<QPushButton>(&window, QStringLiteral("Restore Defaults"));
+    ASSERT_NE(restore, nullptr);
+    restore->click();
+    EXPECT_EQ(fakes.settings.hotKeys(), defaultHotKeys());
+    setPlatformCapabilities(saved);
+}
+
+// Where a portal binds the keys, each row says which keys the desktop actually uses, as soon as
+// it says so, so a recorded shortcut the desktop kept otherwise is no mystery.
+TEST(SettingsWindowShortcutsTest, PortalRowsShowTheKeysTheDesktopUses)
+{
+    test::WindowFakes fakes;
+    const PlatformCapabilities saved = platformCapabilities();
+    setShortcutBinding(ShortcutBinding::portal);
+    const quint32 area = quint32(position(HotKeyAction::captureArea)) + 1;
+    fakes.desktop.triggers[area] = QStringLiteral("Meta+Shift+S");
+    SettingsWindow window(fakes.settings);
+    window.tabs()->setCurrentIndex(window.tabs()->count() - 1);
+    const auto shown = [&](const QString& text) {
+        const auto labels = window.findChildren<QLabel*>();
+        return std::count_if(labels.begin(), labels.end(),
+            [&](QLabel* label) { return label->isVisibleTo(&window) && label->text() == text; });
+    };
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Meta+Shift+S")), 1);
+
+    fakes.desktop.changeTriggers({{area, QStringLiteral("Ctrl+Alt+A")}});
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Meta+Shift+S")), 0);
+    EXPECT_EQ(shown(QStringLiteral("The desktop uses Ctrl+Alt+A")), 1);
+
+    // Where Vantrel grabs the keys itself, or only the desktop binds them, no row says so.
+    for (ShortcutBinding binding : {ShortcutBinding::vantrel, ShortcutBinding::desktop}) {
+        setShortcutBinding(binding);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(shown(QStringLiteral("The desktop uses Ctrl+Alt+A")), 0) << int(binding);
+    }
+    setPlatformCapabilities(saved);
+}
