@@ -183,8 +183,11 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
     refresh();
 }
 
-void OverlayView::enterEvent(QEnterEvent*)
+void OverlayView::enterEvent(QEnterEvent* event)
 {
+    // Where the pointer came in: a Wayland client learns where the pointer is only from events
+    // over its own windows, so the place read when the overlay opened may be stale.
+    m_state->mouseMoved(event->position());
     m_state->mouseEntered();
     update();
 }

@@ -44,6 +44,8 @@ packages=(
     # a headless Wayland compositor for the Wayland tests, another client's clipboard there, and
     # a PipeWire daemon for the recorder's (the tests start their own, with the test video source)
     sway wl-clipboard pipewire
+    # the screenshot portal of a wlroots desktop (its backend draws the picture with grim)
+    xdg-desktop-portal xdg-desktop-portal-wlr grim
     # a second window manager for the desktop cover's stacking test
     xfwm4
     # the desktop entry's and metainfo's validators, a second shell for completion

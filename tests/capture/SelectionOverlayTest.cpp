@@ -97,6 +97,16 @@ TEST_F(OverlayTest, AClickWithoutDragPicksTheWindowUnderThePointer)
     EXPECT_TRUE(SelectionOverlay::lastSelectionByDisplay().empty()); // only areas are remembered
 }
 
+// The pointer's place as the view learns it on entering: what the crosshair and magnifier
+// follow before the first move (a Wayland overlay knows no pointer position when it opens).
+TEST_F(OverlayTest, ThePointerIsWhereItEnteredTheView)
+{
+    begin(OverlayPurpose::screenshot);
+    QEnterEvent enter(QPointF(120, 80), QPointF(120, 80), view(1)->mapToGlobal(QPointF(120, 80)));
+    QCoreApplication::sendEvent(view(1), &enter);
+    EXPECT_EQ(view(1)->state().mouse(), QPointF(120, 80));
+}
+
 TEST_F(OverlayTest, ASelectionOnAnotherScreenClearsTheFirst)
 {
     begin(OverlayPurpose::allInOne);

@@ -75,18 +75,33 @@ TEST_F(WaylandClipboardTest, ACopyAfterAClickInAFocusedWindowReachesOtherClients
     {
     public:
         int clicks = 0;
+        bool pointerInside = false;
 
     protected:
         void mouseReleaseEvent(QMouseEvent*) override { ++clicks; }
+        bool event(QEvent* event) override
+        {
+            if (event->type() == QEvent::Enter)
+                pointerInside = true;
+            return QRasterWindow::event(event);
+        }
     };
     ClickedWindow window;
     window.setTitle(QStringLiteral("Focused editor"));
     window.resize(100, 80);
     window.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == &window; }, 5000));
-    QList<QRect> placed;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (placed = swayWindows(window.title())).size() == 1; }, 5000));
-    ASSERT_TRUE(s_input->moveTo(placed.first().center().x(), placed.first().center().y()));
+    // sway lists a window before it has taken its place: the pointer goes to where sway has it
+    // until the window says the pointer is over it.
+    int nudge = 0;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QList<QRect> placed = swayWindows(window.title());
+            if (placed.size() == 1)
+                s_input->moveTo(placed.first().center().x() + (++nudge % 2), placed.first().center().y());
+            return window.pointerInside;
+        },
+        5000));
     ASSERT_TRUE(s_input->button(VirtualInput::leftButton, true));
     ASSERT_TRUE(s_input->button(VirtualInput::leftButton, false));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.clicks == 1; }, 5000));
