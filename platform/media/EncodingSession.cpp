@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/EncodingSession.h"
 
+#include "SystemLog.h"
 #include "media/Mp4Writer.h"
 #include "media/PulseAudioCapture.h"
 
@@ -15,6 +16,27 @@ void postToMainThread(std::function<void()> work)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+std::optional<Error> EncodingSession::openWriterAndSound(const RecordingRequest& request, Parts& parts)
+{
+    if (request.systemAudio || request.microphone) {
+        auto audio = PulseAudioCapture::open({request.systemAudio, request.microphone});
+        if (audio)
+            parts.audio = std::move(*audio);
+        else
+            systemLog(QStringLiteral("Vantrel: recording without sound (%1)").arg(audio.error().description));
+    }
+    std::optional<AudioSettings> audioSettings;
+    if (parts.audio)
+        audioSettings = AudioSettings {PulseAudioCapture::sampleRate, PulseAudioCapture::channels};
+    auto writer = Mp4Writer::open(request.outputPath, {request.pixelSize, request.framesPerSecond}, audioSettings);
+    if (!writer) {
+        QFile::remove(request.outputPath);
+        return writer.error();
+    }
+    parts.writer = std::move(*writer);
+    return std::nullopt;
 }
 
 EncodingSession::EncodingSession(const RecordingRequest& request, Parts parts)

@@ -43,6 +43,11 @@ public:
         QSize sourceSize; // pixels of the queued pictures
     };
 
+    // Opens the movie file and, where the request asks for sound and some can be had, the sound
+    // (a recording goes on silent when none can: that is logged). Runs off the main thread; on a
+    // failure no file is left.
+    static std::optional<Error> openWriterAndSound(const RecordingRequest& request, Parts& parts);
+
     EncodingSession(const RecordingRequest& request, Parts parts);
     ~EncodingSession() override;
 

@@ -223,23 +223,8 @@ Expected<Prepared> prepare(const RecordingRequest& request, const wayland::PipeW
     if (prepared.parts.sourceSize.width() < 2 || prepared.parts.sourceSize.height() < 2)
         return castError(QCoreApplication::translate("Recording", "The recording area is not on the screen"));
 
-    if (request.systemAudio || request.microphone) {
-        auto audio = media::PulseAudioCapture::open({request.systemAudio, request.microphone});
-        if (audio)
-            prepared.parts.audio = std::move(*audio);
-        else
-            systemLog(QStringLiteral("Vantrel: recording without sound (%1)").arg(audio.error().description));
-    }
-    std::optional<media::AudioSettings> audioSettings;
-    if (prepared.parts.audio)
-        audioSettings = media::AudioSettings {media::PulseAudioCapture::sampleRate, media::PulseAudioCapture::channels};
-    auto writer
-        = media::Mp4Writer::open(request.outputPath, {request.pixelSize, request.framesPerSecond}, audioSettings);
-    if (!writer) {
-        QFile::remove(request.outputPath);
-        return writer.error();
-    }
-    prepared.parts.writer = std::move(*writer);
+    if (std::optional<Error> failure = media::EncodingSession::openWriterAndSound(request, prepared.parts))
+        return *failure;
     return prepared;
 }
 

@@ -117,23 +117,8 @@ Expected<Prepared> prepare(const RecordingRequest& request, const x11::X11FrameS
     prepared.source = std::move(*source);
     prepared.parts.sourceSize = prepared.source->size();
 
-    if (request.systemAudio || request.microphone) {
-        auto audio = media::PulseAudioCapture::open({request.systemAudio, request.microphone});
-        if (audio)
-            prepared.parts.audio = std::move(*audio);
-        else
-            systemLog(QStringLiteral("Vantrel: recording without sound (%1)").arg(audio.error().description));
-    }
-    std::optional<media::AudioSettings> audioSettings;
-    if (prepared.parts.audio)
-        audioSettings = media::AudioSettings {media::PulseAudioCapture::sampleRate, media::PulseAudioCapture::channels};
-    auto writer
-        = media::Mp4Writer::open(request.outputPath, {request.pixelSize, request.framesPerSecond}, audioSettings);
-    if (!writer) {
-        QFile::remove(request.outputPath);
-        return writer.error();
-    }
-    prepared.parts.writer = std::move(*writer);
+    if (std::optional<Error> failure = media::EncodingSession::openWriterAndSound(request, prepared.parts))
+        return *failure;
     return prepared;
 }
 
