@@ -282,6 +282,10 @@ Options:
 <context>
     <name>Recording</name>
     <message>
+        <source>The screen sent no picture to record</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Could not write %1: %2</source>
         <translation type="unfinished"></translation>
     </message>

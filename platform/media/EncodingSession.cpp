@@ -239,6 +239,13 @@ Expected<RecordingResult> EncodingSession::finalise()
         if (m_failure)
             return *m_failure;
     }
+    // A movie without a single picture plays nowhere: that is a failure, not a recording.
+    if (m_writer->lastVideoTick() < 0) {
+        m_writer.reset();
+        QFile::remove(m_request.outputPath);
+        return Error {.domain = QStringLiteral("Vantrel"),
+            .description = QCoreApplication::translate("Recording", "The screen sent no picture to record")};
+    }
     // The movie lasts as long as the recording did, to the nearest frame interval.
     const int64_t endTick = std::max(m_writer->lastVideoTick() + 1, m_endTick.load());
     std::optional<Error> failure;

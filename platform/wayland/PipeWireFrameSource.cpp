@@ -169,6 +169,25 @@ struct PipeWireFrameSource::State
     QPoint cursorTopLeft; // stream pixels
     bool cursorVisible = false;
 
+    // PipeWire's thread, and the start under the loop's lock: the newest picture that came
+    // before the recording started. A screen that does not change sends one picture and then
+    // nothing; without it such a recording would have no picture at all.
+    std::vector<uint8_t> earlyPixels;
+    std::optional<StreamFrame> early;
+
+    void keepEarly(const StreamFrame& frame)
+    {
+        const size_t row = size_t(frame.size.width()) * 4;
+        earlyPixels.resize(row * size_t(frame.size.height()));
+        for (int y = 0; y < frame.size.height(); ++y)
+            std::memcpy(earlyPixels.data() + row * size_t(y), frame.pixels + size_t(frame.stride) * size_t(y), row);
+        early = frame;
+        early->pixels = earlyPixels.data();
+        early->stride = int(row);
+        // The pointer is taken as it is at the start.
+        early->cursorPixels = nullptr;
+    }
+
     void report(StreamEnd how, const Error& error)
     {
         {
@@ -346,8 +365,12 @@ struct PipeWireFrameSource::State
             frame.cursorSize = cursorSize;
             frame.cursorPosition = cursorTopLeft - area.topLeft();
         }
-        if (running.load() && frames)
-            frames(frame);
+        if (running.load()) {
+            if (frames)
+                frames(frame);
+        } else {
+            keepEarly(frame);
+        }
         if (dmabufData) {
             dma_buf_sync sync {DMA_BUF_SYNC_END | DMA_BUF_SYNC_READ};
             ioctl(int(data.fd), DMA_BUF_IOCTL_SYNC, &sync);
@@ -555,6 +578,25 @@ void PipeWireFrameSource::start()
     // Not under the loop's lock, which PipeWire's thread may hold for a while: the start would
     // come that much after the recording's clock began.
     s.running = true;
+    if (s.loop) {
+        pw_thread_loop_lock(s.loop);
+        // A picture that came while the recording was being set up opens the movie; a newer
+        // one delivered since makes it redundant, and the session leaves it out.
+        if (std::optional<StreamFrame> early = std::exchange(s.early, std::nullopt); early && s.frames) {
+            if (s.cursorVisible) {
+                early->cursorPixels = s.cursorPixels.data();
+                early->cursorSize = s.cursorSize;
+                QRect area;
+                {
+                    std::lock_guard guard(s.lock);
+                    area = s.cut;
+                }
+                early->cursorPosition = s.cursorTopLeft - area.topLeft();
+            }
+            s.frames(*early);
+        }
+        pw_thread_loop_unlock(s.loop);
+    }
     std::optional<std::pair<StreamEnd, Error>> ended;
     {
         std::lock_guard guard(s.lock);
