@@ -259,7 +259,8 @@ TEST_F(WaylandRecordingTest, ARecordingHasTheAreasPixelsAtTheRightSizeDurationAn
 
 TEST_F(WaylandRecordingTest, AStillScreenStillLastsAsLongAsTheRecordingAtItsFrameRate)
 {
-    // One picture, then nothing: a desktop sends no more while nothing changes.
+    // A few pictures as the stream starts, then nothing for over a second: a desktop sends no
+    // more while nothing changes.
     PrivatePipeWire::SourceOptions options;
     options.still = true;
     playScreen(options);
@@ -272,9 +273,10 @@ TEST_F(WaylandRecordingTest, AStillScreenStillLastsAsLongAsTheRecordingAtItsFram
         cellsRight += near(picture.pixel(200, 200), TestVideoPattern::cellColour(200, 200)) ? 1 : 0;
     });
     ASSERT_TRUE(movie.error.isEmpty()) << movie.error.toStdString();
-    EXPECT_EQ(recorded.result->grabs, 1);
+    EXPECT_GE(recorded.result->grabs, 1);
+    EXPECT_LE(recorded.result->grabs, 12) << "the screen sent pictures for its first 300 ms only";
     EXPECT_NEAR(movie.duration, recordedSeconds, 1.0 / fps + 0.01);
-    // Every interval has its frame, the one picture shown again.
+    // Every interval has its frame, the last picture shown again.
     EXPECT_GE(movie.videoFrames, int(recordedSeconds * fps) - 1);
     EXPECT_EQ(cellsRight, movie.videoFrames);
 }

@@ -8,7 +8,9 @@
 // Prints "node ID" once the stream exists, then runs until SIGTERM or SIGINT. The picture is
 // described in TestVideoPattern.h; every buffer carries its presentation time (CLOCK_MONOTONIC)
 // in its header, and with --cursor a 16 × 16 pointer at X,Y beside the picture (cursor metadata).
-// With --still it sends one picture only, as a desktop does while nothing on screen changes.
+// With --still it sends pictures only for a moment after the stream starts (a desktop does so for
+// a new consumer, which may take its first ones while it still sets up), then nothing, as a
+// desktop does while nothing on screen changes.
 #include "TestVideoPattern.h"
 
 #include <csignal>
@@ -52,6 +54,7 @@ struct Source
     uint32_t node = SPA_ID_INVALID;
     bool announced = false;
     uint64_t sequence = 0;
+    int64_t streamingSinceNs = 0; // when the stream last started
     std::set<uint32_t> videoConsumers; // node ids
     std::set<uint32_t> linked;
     std::set<uint32_t> ourPorts;
@@ -74,6 +77,8 @@ void linkWaiting(Source& s)
         if (s.linked.count(node) || !s.videoConsumers.count(node))
             continue;
         s.linked.insert(node);
+        // A new consumer gets the still screen's pictures too.
+        s.streamingSinceNs = monotonicNs();
         pw_properties* props = pw_properties_new(nullptr, nullptr);
         pw_properties_setf(props, PW_KEY_LINK_OUTPUT_NODE, "%u", s.node);
         pw_properties_setf(props, PW_KEY_LINK_OUTPUT_PORT, "%u", *s.ourPorts.begin());
@@ -151,6 +156,7 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
         std::fflush(stdout);
     }
     if (state == PW_STREAM_STATE_STREAMING) {
+        s.streamingSinceNs = monotonicNs();
         timespec interval {0, long(1000000000 / s.fps)};
         timespec first {0, 1};
         pw_loop_update_timer(pw_main_loop_get_loop(s.loop), s.timer, &first, &interval, false);
@@ -256,7 +262,8 @@ const pw_stream_events streamEvents = [] {
 void onTimeout(void* data, uint64_t)
 {
     auto& s = *static_cast<Source*>(data);
-    if (s.still && s.sequence > 0)
+    // Still: the pictures of the first 300 ms of each start, then none.
+    if (s.still && monotonicNs() - s.streamingSinceNs > 300'000'000)
         return;
     pw_stream_trigger_process(s.stream);
 }
