@@ -243,12 +243,7 @@ PipeWireScreenRecording::PipeWireScreenRecording(QDBusConnection bus)
     : m_bus(std::move(bus))
 { }
 
-PipeWireScreenRecording::~PipeWireScreenRecording()
-{
-    std::lock_guard lock(m_lock);
-    for (StartThread& start : m_starts)
-        start.thread.join();
-}
+PipeWireScreenRecording::~PipeWireScreenRecording() = default;
 
 void PipeWireScreenRecording::start(const RecordingRequest& request, StartCompletion completion)
 {
@@ -304,15 +299,7 @@ void PipeWireScreenRecording::startStream(
     options.framesPerSecond = request.framesPerSecond;
 
     const QDBusConnection bus = m_bus;
-    std::lock_guard lock(m_lock);
-    std::erase_if(m_starts, [](StartThread& start) {
-        if (!start.done->load())
-            return false;
-        start.thread.join();
-        return true;
-    });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([request, options, stream, bus, done, completion] {
+    m_starts.run([request, options, stream, bus, completion] {
         auto slot = std::make_shared<SessionSlot>();
         auto prepared = std::make_shared<Expected<Prepared>>(prepare(request, options, slot));
         postToMainThread([request, prepared, stream, bus, slot, completion] {
@@ -326,9 +313,7 @@ void PipeWireScreenRecording::startStream(
             session->begin();
             completion(std::shared_ptr<RecordingSession>(session));
         });
-        done->store(true);
     });
-    m_starts.push_back({std::move(thread), done});
 }
 
 } // namespace vantrel

@@ -2,16 +2,13 @@
 #pragma once
 
 #include "ScreenRecording.h"
+#include "media/StartThreads.h"
 
 #include <QDBusConnection>
 #include <QSizeF>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace vantrel {
 
@@ -39,14 +36,8 @@ private:
     QDBusConnection m_bus;
     // Portal answers that come after this object is gone find it expired.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
-    std::mutex m_lock;
-    // Each start prepares on a thread of its own, joined once it is done.
-    struct StartThread
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    std::vector<StartThread> m_starts;
+    // Last, so that its threads are joined before anything else goes.
+    media::StartThreads m_starts;
 };
 
 } // namespace vantrel

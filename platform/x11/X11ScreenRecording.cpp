@@ -128,12 +128,7 @@ X11ScreenRecording::X11ScreenRecording(X11ScreenGrabber* grabber)
     : m_grabber(grabber)
 { }
 
-X11ScreenRecording::~X11ScreenRecording()
-{
-    std::lock_guard lock(m_lock);
-    for (StartThread& start : m_starts)
-        start.thread.join();
-}
+X11ScreenRecording::~X11ScreenRecording() = default;
 
 void X11ScreenRecording::start(const RecordingRequest& request, StartCompletion completion)
 {
@@ -160,15 +155,7 @@ void X11ScreenRecording::start(const RecordingRequest& request, StartCompletion 
     options.ownResourceBase = setup->resource_id_base;
     options.ownResourceMask = setup->resource_id_mask;
 
-    std::lock_guard lock(m_lock);
-    std::erase_if(m_starts, [](StartThread& start) {
-        if (!start.done->load())
-            return false;
-        start.thread.join();
-        return true;
-    });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([request, options, done, completion = std::move(completion)] {
+    m_starts.run([request, options, completion = std::move(completion)] {
         auto prepared = std::make_shared<Expected<Prepared>>(prepare(request, options));
         postToMainThread([request, prepared, completion] {
             if (!*prepared) {
@@ -179,9 +166,7 @@ void X11ScreenRecording::start(const RecordingRequest& request, StartCompletion 
             session->begin();
             completion(std::shared_ptr<RecordingSession>(session));
         });
-        done->store(true);
     });
-    m_starts.push_back({std::move(thread), done});
 }
 
 } // namespace vantrel

@@ -2,12 +2,9 @@
 #pragma once
 
 #include "ScreenRecording.h"
+#include "media/StartThreads.h"
 
-#include <atomic>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace vantrel {
 
@@ -26,14 +23,8 @@ public:
 
 private:
     X11ScreenGrabber* m_grabber;
-    std::mutex m_lock;
-    // Each start prepares on a thread of its own, joined once it is done.
-    struct StartThread
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    std::vector<StartThread> m_starts;
+    // Last, so that its threads are joined before anything else goes.
+    media::StartThreads m_starts;
 };
 
 } // namespace vantrel
